@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need.
+# Idempotent: a second run finds everything in place and only checks.
+set -euo pipefail
+
+packages=(
+  # native build and tests
+  cmake ninja-build g++ googletest python3
+  # Windows cross builds (x64 and x86), static, posix threads
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # Windows tests: 64-bit and 32-bit Wine, a virtual X display for windows
+  wine wine64 wine32:i386 xvfb xauth
+  # a real NTP peer and a reference client, in private network namespaces
+  chrony ntpsec-ntpdig iproute2 util-linux
+  # unit-file checks for the Linux service
+  systemd
+)
+
+need_install=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_install=1
+fi
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    need_install=1
+  fi
+done
+
+if [ "$need_install" = 1 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  # Installing chrony must never start a system-wide daemon that steers this
+  # machine's clock: keep services from starting while packages go in.
+  own_policy=0
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+    chmod +x /usr/sbin/policy-rc.d
+    own_policy=1
+  fi
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+  [ "$own_policy" = 1 ] && rm -f /usr/sbin/policy-rc.d
+fi
+
+echo "setup: all packages present"

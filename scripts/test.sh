@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: native, native under ASan/UBSan, and
+# the Windows x64 and x86 builds under Wine. Everything runs inside a private
+# network namespace with only loopback, so no test can reach another host.
+#
+#   scripts/test.sh [preset ...]     (default: all four presets)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${ORVANTA_IN_NETNS:-}" != 1 ]; then
+  bash scripts/setup.sh
+  export ORVANTA_IN_NETNS=1
+  exec unshare --net -- bash "$0" "$@"
+fi
+ip link set lo up
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-sanitize windows-x64 windows-x86)
+
+passed=0 failed=0 broken=()
+for preset in "${presets[@]}"; do
+  echo "== $preset"
+  log=$(mktemp)
+  if cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1; then
+    set +e
+    ctest --preset "$preset" -j2 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+    set -e
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    if [ -z "$summary" ]; then total=0; bad=1; fi
+    passed=$((passed + total - bad)); failed=$((failed + bad))
+    [ "$status" = 0 ] || broken+=("$preset")
+  else
+    tail -n 60 "$log"
+    echo "build of $preset failed"
+    failed=$((failed + 1)); broken+=("$preset")
+  fi
+  rm -f "$log"
+done
+
+echo
+[ ${#broken[@]} -eq 0 ] || echo "failing presets: ${broken[*]}"
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ] && [ ${#broken[@]} -eq 0 ]

@@ -1,0 +1,27 @@
+// Asks one server for the time and prints what the client measured:
+//   sntp_probe HOST [PORT]  ->  stratum=N offset=S delay=S   (exit 0)
+//                              error=CODE                    (exit 1)
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/last_error.h"
+#include "platform/network_session.h"
+#include "sync/sntp_client.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: sntp_probe HOST [PORT]\n");
+    return 2;
+  }
+  const int port = argc > 2 ? std::atoi(argv[2]) : 123;
+  orvanta::NetworkSession network;
+  orvanta::SntpClient client;
+  orvanta::SntpReply reply;
+  if (!client.Query(argv[1], port, reply)) {
+    std::printf("error=%lu\n", static_cast<unsigned long>(orvanta::LastError()));
+    return 1;
+  }
+  std::printf("stratum=%d offset=%.6f delay=%.6f\n", static_cast<int>(reply.stratum), reply.offset,
+              reply.delay);
+  return 0;
+}
