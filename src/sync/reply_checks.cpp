@@ -1,0 +1,37 @@
+#include "sync/reply_checks.h"
+
+#include "platform/last_error.h"
+#include "sync/sntp_errors.h"
+
+namespace orvanta {
+
+bool IsTooShort(const ReplyFields& reply) { return reply.length < kNtpMessageSize; }
+
+bool IsNotFromServer(const ReplyFields& reply) { return reply.mode != kNtpModeServer; }
+
+bool HasBogusOriginate(const ReplyFields& reply, const NtpTimestamp& sent) {
+  return reply.originate != sent;
+}
+
+bool IsKissOfDeath(const ReplyFields& reply) { return reply.stratum == 0; }
+
+bool IsUnsynchronized(const ReplyFields& reply) { return reply.leapIndicator == kNtpLeapAlarm; }
+
+bool HasBadStratum(const ReplyFields& reply) { return reply.stratum > kNtpMaxStratum; }
+
+bool HasZeroTimestamp(const ReplyFields& reply) {
+  return reply.receive == NtpTimestamp() || reply.transmit == NtpTimestamp();
+}
+
+uint32_t ReplyRejection(const ReplyFields& reply, const NtpTimestamp& sent) {
+  if (IsTooShort(reply)) return error::kReplyTooShort;
+  if (IsNotFromServer(reply)) return error::kReplyNotServer;
+  if (HasBogusOriginate(reply, sent)) return error::kReplyBogusOriginate;
+  if (IsKissOfDeath(reply)) return error::kReplyKissOfDeath;
+  if (IsUnsynchronized(reply)) return error::kReplyUnsynchronized;
+  if (HasBadStratum(reply)) return error::kReplyBadStratum;
+  if (HasZeroTimestamp(reply)) return error::kReplyZeroTimestamp;
+  return error::kSuccess;
+}
+
+}  // namespace orvanta

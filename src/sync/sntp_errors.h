@@ -1,0 +1,29 @@
+// Last-error codes of a query whose reply arrived but cannot be used. They
+// carry bit 29, the customer bit of Windows error codes, so they never collide
+// with a system or Winsock code. The other failures of a query report the
+// platform's codes: 10060 when no reply came in time, 10040 for a datagram
+// longer than 68 bytes, 11001 for an unknown host name, and the failing
+// socket call's own code otherwise.
+#pragma once
+
+#include <cstdint>
+
+namespace orvanta::error {
+
+// The datagram has fewer than the 48 bytes of an NTP message (0 included).
+constexpr uint32_t kReplyTooShort = 0x20000101;
+// The mode (bits 2-0 of the first byte) is not 4, server.
+constexpr uint32_t kReplyNotServer = 0x20000102;
+// The leap indicator is 3: the server's clock is not synchronized.
+constexpr uint32_t kReplyUnsynchronized = 0x20000103;
+// Stratum 0: a kiss-o'-death, the server refuses to serve (rate limit, denial).
+constexpr uint32_t kReplyKissOfDeath = 0x20000104;
+// Stratum above 15: not a usable time source.
+constexpr uint32_t kReplyBadStratum = 0x20000105;
+// The originate timestamp is not the transmit timestamp of our request: a
+// stale, misdirected or forged datagram.
+constexpr uint32_t kReplyBogusOriginate = 0x20000106;
+// The receive or the transmit timestamp is zero.
+constexpr uint32_t kReplyZeroTimestamp = 0x20000107;
+
+}  // namespace orvanta::error
