@@ -1,0 +1,36 @@
+// The platform's service side, as the service host needs it: a dispatcher
+// that runs the service main routine on a thread of its own and delivers
+// control codes on the calling thread, the registration of the control
+// handler, and the status reports.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace orvanta {
+
+// Seven 32-bit fields in the order of the Windows SERVICE_STATUS.
+struct ServiceStatus {
+  uint32_t serviceType = 0;
+  uint32_t currentState = 0;
+  uint32_t controlsAccepted = 0;
+  uint32_t win32ExitCode = 0;
+  uint32_t serviceSpecificExitCode = 0;
+  uint32_t checkPoint = 0;
+  uint32_t waitHint = 0;
+};
+
+// Enters the dispatcher for one service. Returns once the service has
+// reported stopped (true), or at once (false) when this process was not
+// started as that service.
+bool RunServiceDispatcher(const char* serviceName, std::function<void()> serviceMain,
+                          std::function<void(uint32_t control)> onControl);
+
+// From inside serviceMain: registers the handler that delivers controls to
+// onControl. False when refused.
+bool RegisterServiceControlHandler(const char* serviceName);
+
+// Sends a whole status record; true when the manager took it.
+bool SendServiceStatus(const ServiceStatus& status);
+
+}  // namespace orvanta

@@ -1,0 +1,52 @@
+#include <windows.h>
+
+#include "platform/service_manager.h"
+
+namespace orvanta {
+
+namespace {
+
+SC_HANDLE Sc(ServiceHandle handle) { return static_cast<SC_HANDLE>(handle); }
+
+class WindowsServiceManager final : public ServiceManager {
+ public:
+  ServiceHandle OpenManager() override { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
+
+  ServiceHandle CreateEntry(ServiceHandle manager, const ServiceRegistration& r) override {
+    return CreateServiceA(Sc(manager), r.name, r.displayName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                          SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, r.binaryPath, nullptr, nullptr, nullptr,
+                          nullptr, nullptr);
+  }
+
+  bool SetDescription(ServiceHandle service, const char* description) override {
+    SERVICE_DESCRIPTIONA text;
+    text.lpDescription = const_cast<char*>(description);
+    return ChangeServiceConfig2A(Sc(service), SERVICE_CONFIG_DESCRIPTION, &text) != FALSE;
+  }
+
+  ServiceHandle OpenEntry(ServiceHandle manager, const char* name) override {
+    return OpenServiceA(Sc(manager), name, SERVICE_ALL_ACCESS);
+  }
+
+  bool StartEntry(ServiceHandle service) override { return StartServiceA(Sc(service), 0, nullptr) != FALSE; }
+
+  bool StopEntry(ServiceHandle service) override {
+    SERVICE_STATUS status;
+    return ControlService(Sc(service), SERVICE_CONTROL_STOP, &status) != FALSE;
+  }
+
+  bool DeleteEntry(ServiceHandle service) override { return ::DeleteService(Sc(service)) != FALSE; }
+
+  void Close(ServiceHandle handle) override { CloseServiceHandle(Sc(handle)); }
+
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+};
+
+}  // namespace
+
+ServiceManager& SystemServiceManager() {
+  static WindowsServiceManager manager;
+  return manager;
+}
+
+}  // namespace orvanta

@@ -1,0 +1,86 @@
+// The service host: the service main routine, the control handler and the
+// status record they both report through. Platform-neutral: the platform's
+// service side (the Windows service manager, or systemd) sits behind
+// ServicePlatform, and the worker runs behind a pause gate.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "platform/named_event.h"
+#include "service/manual_reset_event.h"
+#include "service/pause_gate.h"
+#include "service/service_status.h"
+
+namespace orvanta {
+
+// What the host needs of the platform's service side.
+class ServicePlatform {
+ public:
+  virtual ~ServicePlatform() = default;
+  // Registers the control handler under the service name; false when refused.
+  virtual bool RegisterHandler(const char* serviceName) = 0;
+  // Sends the whole record; true when the manager took it.
+  virtual bool SendStatus(const ServiceStatus& status) = 0;
+  // Runs body on a thread of its own, never joined; false when it could not start.
+  virtual bool StartThread(std::function<void()> body) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+};
+
+class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
+ public:
+  // runWorker runs on the worker thread; it gets the host for its pause gate
+  // and its stop hook. The host is held shared: a worker that outlives the
+  // dispatcher keeps it alive.
+  static std::shared_ptr<ServiceHost> Create(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+                                             std::function<void(ServiceHost&)> runWorker);
+
+  // The service main routine: registers, reports start-up, starts the worker,
+  // waits for the stop event and winds down to the stopped report.
+  void ServiceMain();
+
+  // The control handler.
+  void OnControl(uint32_t control);
+
+  // Sends a report with the given state; a refused report stops the service.
+  bool ReportStatus(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint);
+
+  // Signals the stop event while it exists; no effect before or after. A stop
+  // asked for before the event exists is kept for it.
+  void SignalStop();
+
+  PauseGate& Gate() { return gate_; }
+  uint32_t CurrentState() const;
+
+ private:
+  ServiceHost(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+              std::function<void(ServiceHost&)> runWorker);
+
+  // Writes the record's varying fields and sends it; caller holds statusMutex_.
+  bool SendLocked(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint);
+  bool Send(uint32_t state, uint32_t checkPoint, uint32_t waitHint);
+  void OpenStopEvent();
+  void CloseStopEvent();
+  void WindDown(bool closeStopEvent);
+
+  ServicePlatform& platform_;
+  std::shared_ptr<NamedEvent> namedEvent_;
+  std::function<void(ServiceHost&)> runWorker_;
+  PauseGate gate_;
+
+  // The record has two writers, the service main thread and the handler's.
+  mutable std::mutex statusMutex_;
+  ServiceStatus status_;
+  bool registered_ = false;
+
+  // The stop event lives in this slot from its creation to its close; taking
+  // it out under the lock keeps a late signal off a closed event.
+  std::mutex stopMutex_;
+  std::shared_ptr<ManualResetEvent> stopEvent_;
+  bool stopClosed_ = false;
+  bool stopAskedEarly_ = false;
+};
+
+}  // namespace orvanta
