@@ -9,4 +9,8 @@ namespace orvanta {
 // not fit the platform's 260-character path limit on Windows.
 std::string ExecutablePath();
 
+// Ends the process at once with the given status, whatever its other threads
+// are doing (a worker in a pass or paused is cut off where it stands).
+[[noreturn]] void EndProcessNow(int status);
+
 }  // namespace orvanta

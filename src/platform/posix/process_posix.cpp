@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include "platform/posix/errno_translation.h"
@@ -20,6 +21,11 @@ std::string ExecutablePath() {
     if (static_cast<size_t>(length) < buffer.size()) return std::string(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+void EndProcessNow(int status) {
+  std::fflush(nullptr);
+  _exit(status);
 }
 
 }  // namespace orvanta

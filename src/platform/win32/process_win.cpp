@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -32,6 +33,11 @@ bool LaunchCommand(const std::string& commandLine) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+void EndProcessNow(int status) {
+  std::fflush(nullptr);
+  ExitProcess(static_cast<UINT>(status));
 }
 
 }  // namespace orvanta

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The main job, safely on any machine: set up, build, start chronyd in a
+# private network namespace as the stand-in for the Internet time servers,
+# synchronize once against it (natively, then orvanta.exe under Wine), and
+# show what was recorded in the settings file.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [ "${ORVANTA_IN_NETNS:-}" != 1 ]; then
+  bash scripts/setup.sh
+  echo "== building (native and Windows x64)"
+  for preset in linux windows-x64; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target orvanta >/dev/null
+  done
+  export ORVANTA_IN_NETNS=1
+  exec unshare --net -- bash "$0" "$@"
+fi
+
+. tests/e2e/lib.sh
+ip link set lo up
+work=$(mktemp -d)
+prefix=$root/build/windows-x64/wineprefix
+trap 'stop_chronyd "$work/chrony"; scripts/wine-session.sh stop "$prefix" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+start_chronyd "$work/chrony"
+echo "== chronyd serves this machine's time on 127.0.0.1:123 (private network namespace)"
+
+describe() {  # describe INI: what the last synchronization recorded, in words
+  python3 - "$1" <<'PY'
+import re, struct, sys
+text = open(sys.argv[1], newline="").read()
+def value(key):
+    m = re.search(r"^%s=([^\r\n]*)" % key, text, re.M)
+    return m.group(1) if m else None
+adjusted, last = value("adjusted"), value("last")
+if adjusted is None or last is None:
+    print("   nothing recorded: the clock was not set"); sys.exit()
+raw = bytes.fromhex(last[:32])
+y, mo, dow, d, h, mi, s, ms = struct.unpack("<8H", raw)
+days = ["Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"]
+print("   clock corrected by %s s" % adjusted)
+print("   last adjustment: %s %04d-%02d-%02d %02d:%02d:%02d.%03d (local time)" % (days[dow % 7], y, mo, d, h, mi, s, ms))
+PY
+}
+
+run() {  # run LABEL PROGRAM [RUNNER]
+  local label=$1 program=$2 runner=${3:-}
+  mkdir -p "$work/$label"
+  local exe="$work/$label/$(basename "$program")"
+  cp "$program" "$exe"
+  local ini="${exe%.exe}.ini"
+  printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n' >"$ini"
+  echo "== $label: orvanta once (waits its 4 s start-up delay, then asks 127.0.0.1)"
+  set +e; $runner "$exe" once; local status=$?; set -e
+  echo "   exit status $status"
+  describe "$ini"
+}
+
+run linux "$root/build/linux/src/orvanta"
+scripts/wine-session.sh start "$prefix" >/dev/null
+run windows-x64 "$root/build/windows-x64/src/orvanta.exe" "$root/build/windows-x64/wine-run"

@@ -1,0 +1,26 @@
+// The operating-system services start-up uses, gathered so that tests can
+// put recording stand-ins in their place. RealStartupServices() wires the
+// platform's own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/named_event.h"
+#include "settings/settings_file.h"
+
+namespace orvanta {
+
+struct StartupServices {
+  std::string executablePath;
+  std::function<void(uint32_t milliseconds)> sleep;
+  std::function<bool(const std::string& commandLine)> launchCommand;  // absent: "/I" does nothing
+  std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
+  std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
+};
+
+StartupServices RealStartupServices();
+
+}  // namespace orvanta

@@ -1,0 +1,89 @@
+#include "app/time_sync_app.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/command_words.h"
+#include "service/service_names.h"
+#include "settings/settings_readers.h"
+
+namespace orvanta {
+
+namespace {
+
+bool SameWord(const char* typed, const char* word) {
+  for (; *typed != '\0' && *word != '\0'; ++typed, ++word) {
+    char a = *typed;
+    char b = *word;
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return *typed == *word;
+}
+
+}  // namespace
+
+TimeSyncApp::TimeSyncApp(StartupServices services, RoleRoutines routines)
+    : services_(std::move(services)), routines_(std::move(routines)), settings_(std::string()) {}
+
+bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
+  network_ = std::make_unique<NetworkSession>();
+  if (!network_->Started()) {
+    exitCode_ = kExitFailure;
+    return false;
+  }
+  settings_ = SettingsFile(SettingsFile::PathForExecutable(services_.executablePath));
+
+  if (argc < 2) {
+    RunBackgroundRole("");
+  } else if (argc > 2 && SameWord(argv[1], kWordInstaller)) {
+    LaunchInstaller(argv[1], argv[2]);
+  } else if (SameWord(argv[1], kWordOptions)) {
+    title_ = kApplicationTitle;
+    if (routines_.options) exitCode_ = routines_.options(*this);
+  } else if (SameWord(argv[1], kWordOnce)) {
+    RunOnce();
+  } else {
+    RunBackgroundRole(argv[1]);
+  }
+  return false;
+}
+
+bool TimeSyncApp::Synchronize() { return services_.synchronize && services_.synchronize(settings_); }
+
+void TimeSyncApp::RunOnce() {
+  services_.sleep(ReadOnceDelayMs(settings_));
+  exitCode_ = Synchronize() ? kExitSuccess : kExitNotSynchronized;
+}
+
+void TimeSyncApp::LaunchInstaller(const char* option, const char* package) {
+  if (!services_.launchCommand) return;
+  const int size = std::snprintf(nullptr, 0, kInstallerCommandFormat, option, package);
+  std::vector<char> commandLine(static_cast<size_t>(size) + 1);
+  std::snprintf(commandLine.data(), commandLine.size(), kInstallerCommandFormat, option, package);
+  services_.launchCommand(commandLine.data());  // a failure to launch is not reported
+}
+
+void TimeSyncApp::RunBackgroundRole(const char* argument) {
+  if (SameWord(argument, kWordInstall)) {
+    if (routines_.installService) exitCode_ = routines_.installService(*this) ? kExitSuccess : kExitFailure;
+    return;
+  }
+  if (SameWord(argument, kWordUninstall)) {
+    if (routines_.removeService) exitCode_ = routines_.removeService(*this) ? kExitSuccess : kExitFailure;
+    return;
+  }
+  // The event doubles as the guard: while one process in the service or
+  // "debug" role holds it, a second one ends here, silently.
+  std::shared_ptr<NamedEvent> event = services_.createNamedEvent(kServiceEventName);
+  if (!event || event->AlreadyExisted()) return;
+  if (SameWord(argument, kWordDebug)) {
+    if (routines_.runWorker) routines_.runWorker(*this, event);
+  } else if (routines_.runServiceDispatcher) {
+    routines_.runServiceDispatcher(*this, event);
+  }
+}
+
+}  // namespace orvanta
