@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/last_error.h"
 #include "platform/posix/errno_translation.h"
+#include "platform/posix/system_time_posix.h"
 
 namespace orvanta {
 
@@ -43,15 +44,8 @@ inline bool AdjustEffective(bool raise) {
 }
 
 inline bool SetRealtime(const SystemTime& utc) {
-  std::tm broken{};
-  broken.tm_year = utc.wYear - 1900;
-  broken.tm_mon = utc.wMonth - 1;
-  broken.tm_mday = utc.wDay;
-  broken.tm_hour = utc.wHour;
-  broken.tm_min = utc.wMinute;
-  broken.tm_sec = utc.wSecond;
   timespec when{};
-  when.tv_sec = timegm(&broken);
+  when.tv_sec = posix::ToUnixSeconds(utc);
   when.tv_nsec = static_cast<long>(utc.wMilliseconds % 1000) * 1000000L;
   if (clock_settime(CLOCK_REALTIME, &when) != 0) {
     // Without the right the change is refused as Windows refuses it.

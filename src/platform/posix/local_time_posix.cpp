@@ -3,18 +3,12 @@
 #include <ctime>
 
 #include "platform/last_error.h"
+#include "platform/posix/system_time_posix.h"
 
 namespace orvanta {
 
 bool UtcToLocalTime(const SystemTime& utc, SystemTime& local) {
-  std::tm broken{};
-  broken.tm_year = utc.wYear - 1900;
-  broken.tm_mon = utc.wMonth - 1;
-  broken.tm_mday = utc.wDay;
-  broken.tm_hour = utc.wHour;
-  broken.tm_min = utc.wMinute;
-  broken.tm_sec = utc.wSecond;
-  const time_t seconds = timegm(&broken);
+  const time_t seconds = posix::ToUnixSeconds(utc);
   std::tm out{};
   tzset();
   if (localtime_r(&seconds, &out) == nullptr) {
