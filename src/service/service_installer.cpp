@@ -83,11 +83,12 @@ bool UninstallServiceByName(ServiceManager& api, const char* name) {
 }
 
 bool InstallService(ServiceManager& api, const std::string& executablePath) {
-  const std::string binaryPath = ServiceBinaryPath(executablePath);
-  if (executablePath.empty() || binaryPath.size() + 1 > kMaxServicePath) {
+  // The limit is the executable's own; the quotes around it may go beyond.
+  if (executablePath.empty() || executablePath.size() + 1 > kMaxServicePath) {
     SetLastError(error::kInvalidParameter);
     return false;
   }
+  const std::string binaryPath = ServiceBinaryPath(executablePath);
   InstallServiceByName(api, kServiceName, binaryPath.c_str(), kServiceDescription);  // may exist already
   return StartServiceByName(api, kServiceName);
 }
