@@ -6,16 +6,14 @@
 
 #include "app/time_sync_app.h"
 #include "platform/process.h"
-#include "service/service_host.h"
-#include "service/service_names.h"
-#include "service/sync_worker.h"
-#include "settings/settings_readers.h"
-#ifdef _WIN32
 #include "platform/service_manager.h"
 #include "platform/service_side.h"
+#include "service/service_host.h"
 #include "service/service_installer.h"
+#include "service/service_names.h"
+#include "service/sync_worker.h"
 #include "service/system_service_platform.h"
-#endif
+#include "settings/settings_readers.h"
 
 namespace orvanta {
 
@@ -34,7 +32,7 @@ void RunWorkerInForeground(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEve
   SyncWorker(WorkerFor(app, *stopEvent)).ThreadMain();
 }
 
-#ifdef _WIN32
+// The service: the Windows Service Control Manager's, or a systemd unit's.
 void RunService(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEvent) {
   auto host = ServiceHost::Create(SystemServicePlatform(), stopEvent, [&app, stopEvent](ServiceHost& h) {
     WorkerEnvironment env = WorkerFor(app, *stopEvent);
@@ -49,17 +47,14 @@ void RunService(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEvent) {
   // service manager expects, rather than unwind under it.
   if (dispatched) EndProcessNow(kExitSuccess);
 }
-#endif
 
 }  // namespace
 
 void AddBackgroundRoles(RoleRoutines& routines) {
   routines.runWorker = RunWorkerInForeground;
-#ifdef _WIN32
   routines.runServiceDispatcher = RunService;
   routines.installService = [](TimeSyncApp&) { return InstallService(SystemServiceManager(), ExecutablePath()); };
   routines.removeService = [](TimeSyncApp&) { return RemoveService(SystemServiceManager()); };
-#endif
 }
 
 }  // namespace orvanta

@@ -38,6 +38,10 @@ constexpr uint32_t kNotEnoughMemory = 8;
 constexpr uint32_t kInvalidParameter = 87;
 constexpr uint32_t kCallNotImplemented = 120;
 constexpr uint32_t kAlreadyExists = 183;
+constexpr uint32_t kServiceAlreadyRunning = 1056;
+constexpr uint32_t kServiceDoesNotExist = 1060;
+constexpr uint32_t kFailedServiceControllerConnect = 1063;  // not started as a service
+constexpr uint32_t kServiceExists = 1073;
 constexpr uint32_t kPrivilegeNotHeld = 1314;
 // Winsock codes (WSABASEERR + the BSD number).
 constexpr uint32_t kWsaInterrupted = 10004;

@@ -89,9 +89,10 @@ class PosixNamedEvent final : public NamedEvent {
         if (left <= 0) return WaitResult::kTimedOut;
         continue;  // woke early for the INT_MAX clamp
       }
-      if (TakeTrustedSignal()) {
-        // Automatic reset: one wait consumes the signal, however often given.
-        while (TakeTrustedSignal()) {
+      if (TakeQueued() == Queued::kTrusted) {
+        // Automatic reset: one wait consumes the signal, however often given,
+        // and strangers' datagrams queued between the signals go with it.
+        while (TakeQueued() != Queued::kNothing) {
         }
         return WaitResult::kSignalled;
       }
@@ -99,9 +100,11 @@ class PosixNamedEvent final : public NamedEvent {
   }
 
  private:
-  // Reads one queued datagram without blocking; true when a trusted sender
-  // signalled. Datagrams from other users are dropped.
-  bool TakeTrustedSignal() {
+  enum class Queued { kNothing, kTrusted, kStranger };
+
+  // Reads one queued datagram without blocking: a signal of a trusted
+  // sender, or one from another user, which is dropped.
+  Queued TakeQueued() {
     char byte;
     iovec io{&byte, 1};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
@@ -110,15 +113,15 @@ class PosixNamedEvent final : public NamedEvent {
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof(control);
-    if (::recvmsg(fd_.Get(), &message, MSG_DONTWAIT) < 0) return false;
+    if (::recvmsg(fd_.Get(), &message, MSG_DONTWAIT) < 0) return Queued::kNothing;
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
       if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS) {
         ucred credentials;
         std::memcpy(&credentials, CMSG_DATA(c), sizeof(credentials));
-        return TrustedSender(credentials.uid);
+        return TrustedSender(credentials.uid) ? Queued::kTrusted : Queued::kStranger;
       }
     }
-    return false;
+    return Queued::kStranger;
   }
 
   UniqueFd fd_;

@@ -75,6 +75,18 @@ TEST(NamedEventPosixTest, SignalsFromOtherUsersAreIgnored) {
   // The holder's own signal still gets through afterwards.
   ASSERT_TRUE(SignalNamedEvent(name.c_str()));
   EXPECT_EQ(event->Wait(1000), NamedEvent::WaitResult::kSignalled);
+
+  // A stranger's datagram between two signals splits nothing: one wait
+  // consumes both signals, as it would two signals in a row.
+  ASSERT_TRUE(SignalNamedEvent(name.c_str()));
+  ASSERT_EQ(RunInChild([&] {
+              if (setgid(65534) != 0 || setuid(65534) != 0) return 2;
+              return SignalNamedEvent(name.c_str()) ? 0 : 1;
+            }),
+            0);
+  ASSERT_TRUE(SignalNamedEvent(name.c_str()));
+  EXPECT_EQ(event->Wait(1000), NamedEvent::WaitResult::kSignalled);
+  EXPECT_EQ(event->Wait(50), NamedEvent::WaitResult::kTimedOut);
 }
 
 }  // namespace
