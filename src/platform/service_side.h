@@ -9,6 +9,26 @@
 
 namespace orvanta {
 
+// The codes of the status record and of the controls, with the values of the
+// Windows service manager on every platform.
+namespace service {
+constexpr uint32_t kWin32OwnProcess = 0x10;
+
+constexpr uint32_t kStopped = 1;
+constexpr uint32_t kStartPending = 2;
+constexpr uint32_t kStopPending = 3;
+constexpr uint32_t kRunning = 4;
+constexpr uint32_t kPaused = 7;
+
+constexpr uint32_t kAcceptStop = 1;
+constexpr uint32_t kAcceptPauseContinue = 2;
+
+constexpr uint32_t kControlStop = 1;
+constexpr uint32_t kControlPause = 2;
+constexpr uint32_t kControlContinue = 3;
+constexpr uint32_t kControlInterrogate = 4;
+}  // namespace service
+
 // Seven 32-bit fields in the order of the Windows SERVICE_STATUS.
 struct ServiceStatus {
   uint32_t serviceType = 0;

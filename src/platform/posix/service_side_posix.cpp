@@ -65,17 +65,7 @@ namespace {
 
 using posix::UniqueFd;
 
-// The state and control codes of the status record (the Windows values).
-constexpr uint32_t kStopped = 1;
-constexpr uint32_t kStartPending = 2;
-constexpr uint32_t kStopPending = 3;
-constexpr uint32_t kRunning = 4;
-constexpr uint32_t kPaused = 7;
-
-constexpr uint32_t kControlStop = 1;
-constexpr uint32_t kControlPause = 2;
-constexpr uint32_t kControlContinue = 3;
-constexpr uint32_t kControlInterrogate = 4;
+using namespace service;
 
 struct SignalControl {
   int signal;
