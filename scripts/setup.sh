@@ -10,6 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   # Windows tests: 64-bit and 32-bit Wine, a virtual X display for windows
   wine wine64 wine32:i386 xvfb xauth
+  # Wine's own fonts (dialog font, caption buttons); screenshots of the windows
+  fonts-wine imagemagick
   # a real NTP peer and a reference client, in private network namespaces
   chrony ntpsec-ntpdig iproute2 util-linux
   # unit-file checks for the Linux service
