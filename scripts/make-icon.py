@@ -23,9 +23,9 @@ SOURCE = os.path.join(HERE, "..", "assets", "orvanta-icon.py")
 
 def load_source(path=SOURCE):
     sys.dont_write_bytecode = True  # nothing written beside the source
-    spec = importlib.util.spec_from_file_location("orvanta_icon", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("orvanta_icon", path)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 

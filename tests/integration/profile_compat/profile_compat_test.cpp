@@ -20,7 +20,7 @@
 #include "platform/system_time.h"
 #include "settings/settings_file.h"
 #include "settings/struct_encoding.h"
-#include "unit/settings/settings_test_files.h"
+#include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
@@ -66,7 +66,7 @@ class ProfileCompatTest : public testing::Test {
     return t;
   }
 
-  test::TempFolder folder_;
+  test::TempDir folder_;
   int files_ = 0;
 };
 

@@ -9,13 +9,13 @@
 
 #include "platform/last_error.h"
 #include "settings/settings_file.h"
-#include "settings_test_files.h"
+#include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
 
 TEST(SettingsConcurrency, ThreadsLoseNoUpdateAndReadersSeeWholeFiles) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const SettingsFile settings(folder.File("orvanta.ini"));
   ASSERT_TRUE(settings.WriteString("OPTIONS", "period", "5"));
 

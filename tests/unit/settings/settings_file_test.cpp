@@ -9,13 +9,13 @@
 #include "platform/file_store.h"
 #include "platform/last_error.h"
 #include "platform/system_time.h"
-#include "settings_test_files.h"
+#include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
 
 using test::ReadBytes;
-using test::TempFolder;
+using test::TempDir;
 using test::WriteBytes;
 
 TEST(SettingsPath, ReplacesOrAddsTheExtensionOfTheFileName) {
@@ -53,7 +53,7 @@ class SettingsFileTest : public testing::Test {
   std::string Bytes() const { return ReadBytes(path_); }
   void Store(const std::string& bytes) const { WriteBytes(path_, bytes); }
 
-  TempFolder folder_;
+  TempDir folder_;
   std::string path_ = folder_.File("orvanta.ini");
   SettingsFile settings_{path_};
 };

@@ -19,7 +19,7 @@
 
 #include "platform/file_store.h"
 #include "settings/settings_file.h"
-#include "settings_test_files.h"
+#include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
@@ -32,7 +32,7 @@ int ExitStatusOf(pid_t child) {
 }
 
 TEST(SettingsProcesses, ProcessesLoseNoUpdate) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const SettingsFile settings(folder.File("orvanta.ini"));
   constexpr int kProcesses = 4;
   constexpr int kRounds = 50;
@@ -56,7 +56,7 @@ TEST(SettingsProcesses, ProcessesLoseNoUpdate) {
 }
 
 TEST(SettingsProcesses, LockOfAKilledHolderDoesNotBlock) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const std::string path = folder.File("orvanta.ini");
   const SettingsFile settings(path);
   ASSERT_TRUE(settings.WriteString("OPTIONS", "period", "5"));

@@ -5,7 +5,7 @@
 
 #include "settings/factory_servers.h"
 #include "settings/settings_keys.h"
-#include "settings_test_files.h"
+#include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
@@ -19,7 +19,7 @@ class SettingsReadersTest : public testing::Test {
     return list;
   }
 
-  test::TempFolder folder_;
+  test::TempDir folder_;
   std::string path_ = folder_.File("orvanta.ini");
   SettingsFile settings_{path_};
 };
