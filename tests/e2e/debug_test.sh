@@ -30,10 +30,12 @@ value() { sed -nE "s/^$1=([^\r]*)\r?$/\1/p" "$ini"; }
 now() { date +%s.%N; }
 since() { python3 -c 'import sys,time; print(round(time.time() - float(sys.argv[1]), 1))' "$1"; }
 within() { python3 -c 'import sys; sys.exit(0 if float(sys.argv[2]) <= float(sys.argv[1]) <= float(sys.argv[3]) else 1)' "$@"; }
+# The programs' own output goes to a file: a Wine process they start must
+# not hold the test runner's pipes.
 # A "debug" that finds the event held ends at once, with status 0.
 second_ends_at_once() {
   local status
-  set +e; timeout 30 $runner "$exe" debug; status=$?; set -e
+  set +e; timeout 30 $runner "$exe" debug >>"$work/program.log" 2>&1; status=$?; set -e
   [ "$status" != 124 ] || die "a second debug kept running"
   [ "$status" = 0 ] || die "a second debug exited $status"
 }
@@ -52,7 +54,7 @@ ends_with_zero() {
 
 echo "-- debug passes until another process signals the event"
 started=$(now)
-timeout 120 $runner "$exe" debug &
+timeout 120 $runner "$exe" debug >>"$work/program.log" 2>&1 &
 first=$!; pids+=("$first")
 for _ in $(seq 1 200); do [ -n "$(value last)" ] && break; sleep 0.2; done
 [ -n "$(value last)" ] || die "no pass recorded within 40 s"
@@ -68,13 +70,13 @@ ends_with_zero "$first"
 
 if [ -z "$runner" ]; then
   echo "-- a debug killed with SIGKILL leaves no stale guard"
-  "$exe" debug &
+  "$exe" debug >>"$work/program.log" 2>&1 &
   killed=$!; pids+=("$killed")
   sleep 0.5
   second_ends_at_once  # the first holds the event by now
   kill -KILL "$killed"
   wait "$killed" 2>/dev/null || true
-  "$exe" debug &
+  "$exe" debug >>"$work/program.log" 2>&1 &
   next=$!; pids+=("$next")
   sleep 1
   kill -0 "$next" 2>/dev/null || die "debug after a killed one ended at once: stale guard"

@@ -28,7 +28,7 @@ servers() {  # servers NAME...: a settings file naming these servers, in order
   local n=1
   for s in "$@"; do printf 'server_%d=%s\r\n' "$n" "$s" >>"$ini"; n=$((n + 1)); done
 }
-run_once() { set +e; $runner "$exe" once; status=$?; set -e; }
+run_once() { set +e; $runner "$exe" once >>"$work/program.log" 2>&1; status=$?; set -e; }
 value() { sed -nE "s/^$1=([^\r]*)\r?$/\1/p" "$ini"; }
 check_recorded() {
   [ "$status" = 0 ] || die "once exited $status, expected 0"

@@ -40,7 +40,7 @@ ini="${exe%.exe}.ini"
 printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n[OPTIONS]\r\nperiod=1\r\n' >"$ini"
 start_chronyd "$work/chrony"
 
-run() { set +e; $runner "$@"; status=$?; set -e; }
+run() { set +e; $runner "$@" >>"$work/program.log" 2>&1; status=$?; set -e; }
 value() { sed -nE "s/^$1=([^\r]*)\r?$/\1/p" "$ini"; }
 field() { sed -n "s/^$1=//p" <<<"$2"; }
 now() { date +%s.%N; }
@@ -95,7 +95,7 @@ within "$elapsed" 4.5 30 || die "first pass recorded after $elapsed s"
 echo "  recorded after $elapsed s: last=$(value last)"
 
 echo "-- debug ends at once while the service holds the event"
-set +e; timeout 30 $runner "$exe" debug; status=$?; set -e
+set +e; timeout 30 $runner "$exe" debug >>"$work/program.log" 2>&1; status=$?; set -e
 [ "$status" != 124 ] || die "debug kept running beside the service"
 [ "$status" = 0 ] || die "debug exited $status"
 expect_state RUNNING 1
@@ -131,7 +131,7 @@ process_ended
 
 echo "-- a debug that holds the event keeps the service from starting"
 printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n[OPTIONS]\r\nperiod=1\r\n' >"$ini"
-timeout 120 $runner "$exe" debug &
+timeout 120 $runner "$exe" debug >>"$work/program.log" 2>&1 &
 debug=$!; pids+=("$debug")
 for _ in $(seq 1 200); do [ -n "$(value last)" ] && break; sleep 0.2; done
 [ -n "$(value last)" ] || die "debug recorded no pass within 40 s"
