@@ -65,16 +65,7 @@ class RealtimeClock final : public Clock {
     const time_t whole = now.tv_sec;
     tm parts{};
     gmtime_r(&whole, &parts);
-    SystemTime utc;
-    utc.wYear = static_cast<uint16_t>(parts.tm_year + 1900);
-    utc.wMonth = static_cast<uint16_t>(parts.tm_mon + 1);
-    utc.wDayOfWeek = static_cast<uint16_t>(parts.tm_wday);
-    utc.wDay = static_cast<uint16_t>(parts.tm_mday);
-    utc.wHour = static_cast<uint16_t>(parts.tm_hour);
-    utc.wMinute = static_cast<uint16_t>(parts.tm_min);
-    utc.wSecond = static_cast<uint16_t>(parts.tm_sec);  // 0-59: the kernel clock has no leap second 60
-    utc.wMilliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);  // truncated, 0-999
-    return utc;
+    return posix::FromBrokenDown(parts, static_cast<uint16_t>(now.tv_nsec / 1000000));  // truncated, 0-999
   }
 
   // The right is CAP_SYS_TIME in this thread's effective set: raised just

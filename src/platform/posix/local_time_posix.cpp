@@ -15,14 +15,7 @@ bool UtcToLocalTime(const SystemTime& utc, SystemTime& local) {
     SetLastError(error::kInvalidParameter);
     return false;
   }
-  local.wYear = static_cast<uint16_t>(out.tm_year + 1900);
-  local.wMonth = static_cast<uint16_t>(out.tm_mon + 1);
-  local.wDayOfWeek = static_cast<uint16_t>(out.tm_wday);
-  local.wDay = static_cast<uint16_t>(out.tm_mday);
-  local.wHour = static_cast<uint16_t>(out.tm_hour);
-  local.wMinute = static_cast<uint16_t>(out.tm_min);
-  local.wSecond = static_cast<uint16_t>(out.tm_sec);
-  local.wMilliseconds = utc.wMilliseconds;
+  local = posix::FromBrokenDown(out, utc.wMilliseconds);
   return true;
 }
 
