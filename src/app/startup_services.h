@@ -1,6 +1,5 @@
 // The operating-system services start-up uses, gathered so that tests can
-// put recording stand-ins in their place. RealStartupServices() wires the
-// platform's own.
+// put recording stand-ins in their place. main.cpp wires the platform's own.
 #pragma once
 
 #include <cstdint>
@@ -9,18 +8,17 @@
 #include <string>
 
 #include "platform/named_event.h"
+#include "platform/sleeper.h"
 #include "settings/settings_file.h"
 
 namespace orvanta {
 
 struct StartupServices {
   std::string executablePath;
-  std::function<void(uint32_t milliseconds)> sleep;
+  Sleeper* sleeper = nullptr;  // the start-up delay of "once"
   std::function<bool(const std::string& commandLine)> launchCommand;  // absent: "/I" does nothing
   std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
   std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
 };
-
-StartupServices RealStartupServices();
 
 }  // namespace orvanta

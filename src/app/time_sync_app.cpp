@@ -6,22 +6,15 @@
 
 #include "app/command_words.h"
 #include "service/service_names.h"
+#include "settings/ini_document.h"
 #include "settings/settings_readers.h"
 
 namespace orvanta {
 
 namespace {
 
-bool SameWord(const char* typed, const char* word) {
-  for (; *typed != '\0' && *word != '\0'; ++typed, ++word) {
-    char a = *typed;
-    char b = *word;
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return *typed == *word;
-}
+// Command words are compared without regard to case.
+bool SameWord(const char* typed, const char* word) { return IniNamesEqual(typed, word); }
 
 }  // namespace
 
@@ -54,7 +47,7 @@ bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
 bool TimeSyncApp::Synchronize() { return services_.synchronize && services_.synchronize(settings_); }
 
 void TimeSyncApp::RunOnce() {
-  services_.sleep(ReadOnceDelayMs(settings_));
+  services_.sleeper->Sleep(ReadOnceDelayMs(settings_));
   exitCode_ = Synchronize() ? kExitSuccess : kExitNotSynchronized;
 }
 

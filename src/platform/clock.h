@@ -1,6 +1,6 @@
-// The system clock seam: the one place the program reads (and, with the
-// right granted, sets) the time. Logic asks SystemClock(); the real clock
-// serves unless a test or a diagnostic run has put another in its place.
+// The system clock seam: read UTC now; grant, use and withdraw the right to
+// set it. The pass receives a Clock; app/ hands it the platform's own, tests
+// and query-only runs a clock of their own.
 #pragma once
 
 #include "platform/system_time.h"
@@ -26,22 +26,7 @@ class Clock {
   virtual void WithdrawSetRight() {}
 };
 
-// The clock in force: the platform's own, or the innermost override.
-Clock& SystemClock();
-
 // The platform's real clock.
 Clock& RealClock();
-
-// Puts another clock in force for the life of this object (tests).
-class ScopedClockOverride {
- public:
-  explicit ScopedClockOverride(Clock& clock);
-  ~ScopedClockOverride();
-  ScopedClockOverride(const ScopedClockOverride&) = delete;
-  ScopedClockOverride& operator=(const ScopedClockOverride&) = delete;
-
- private:
-  Clock* previous_;
-};
 
 }  // namespace orvanta

@@ -50,4 +50,8 @@ const char* NativeLineBreak();
 // Whether c separates folders in a path: '/' everywhere, and '\\' on Windows.
 bool IsFolderSeparator(char c);
 
+// The folder a path lies in: "." for a bare name; a root keeps its separator
+// ("/", "C:\\").
+std::string FolderOf(const std::string& path);
+
 }  // namespace orvanta

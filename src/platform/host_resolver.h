@@ -1,5 +1,5 @@
-// Host name lookup: the one way a name becomes an IPv4 address. The real
-// resolver asks the platform (gethostbyname); tests put their own in force.
+// Host name lookup: the one way a name becomes an IPv4 address. The SNTP
+// client receives a resolver; app/ hands it the platform's own.
 #pragma once
 
 #include <cstdint>
@@ -15,22 +15,7 @@ class HostResolver {
   virtual bool Resolve(const char* host, uint32_t& address) = 0;
 };
 
-// The resolver in force: the platform's own, or the innermost override.
-HostResolver& SystemResolver();
-
-// The platform's resolver.
+// The platform's resolver (gethostbyname).
 HostResolver& RealResolver();
-
-// Puts another resolver in force for the life of this object (tests).
-class ScopedResolverOverride {
- public:
-  explicit ScopedResolverOverride(HostResolver& resolver);
-  ~ScopedResolverOverride();
-  ScopedResolverOverride(const ScopedResolverOverride&) = delete;
-  ScopedResolverOverride& operator=(const ScopedResolverOverride&) = delete;
-
- private:
-  HostResolver* previous_;
-};
 
 }  // namespace orvanta

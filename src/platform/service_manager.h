@@ -29,7 +29,6 @@ class ServiceManager {
   virtual bool StopEntry(ServiceHandle service) = 0;
   virtual bool DeleteEntry(ServiceHandle service) = 0;
   virtual void Close(ServiceHandle handle) = 0;
-  virtual void Sleep(uint32_t milliseconds) = 0;
 };
 
 // The platform's own manager (Windows: the Service Control Manager).

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/host_resolver.h"
+
 namespace orvanta {
 
 // What Receive answers when it fails.
@@ -23,9 +25,9 @@ class UdpSocket {
 
   // Connects to host:port, so that sends go there and only its datagrams are
   // received. A dotted quad is used as it is; any other host goes through
-  // the resolver in force (the first IPv4 address), and when that fails
-  // nothing is connected and the lookup's code is left.
-  bool Connect(const char* host, uint16_t port);
+  // the resolver (the first IPv4 address), and when that fails nothing is
+  // connected and the lookup's code is left.
+  bool Connect(const char* host, uint16_t port, HostResolver& resolver);
 
   // Sends one datagram.
   bool Send(const void* data, std::size_t length);

@@ -8,14 +8,16 @@ namespace orvanta {
 
 using namespace service;
 
-std::shared_ptr<ServiceHost> ServiceHost::Create(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+std::shared_ptr<ServiceHost> ServiceHost::Create(ServicePlatform& platform, Sleeper& sleeper,
+                                                 std::shared_ptr<NamedEvent> namedEvent,
                                                  std::function<void(ServiceHost&)> runWorker) {
-  return std::shared_ptr<ServiceHost>(new ServiceHost(platform, std::move(namedEvent), std::move(runWorker)));
+  return std::shared_ptr<ServiceHost>(
+      new ServiceHost(platform, sleeper, std::move(namedEvent), std::move(runWorker)));
 }
 
-ServiceHost::ServiceHost(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+ServiceHost::ServiceHost(ServicePlatform& platform, Sleeper& sleeper, std::shared_ptr<NamedEvent> namedEvent,
                          std::function<void(ServiceHost&)> runWorker)
-    : platform_(platform), namedEvent_(std::move(namedEvent)), runWorker_(std::move(runWorker)) {}
+    : platform_(platform), sleeper_(sleeper), namedEvent_(std::move(namedEvent)), runWorker_(std::move(runWorker)) {}
 
 uint32_t ServiceHost::CurrentState() const {
   std::lock_guard<std::mutex> lock(statusMutex_);
@@ -109,7 +111,7 @@ void ServiceHost::WindDown(bool closeStopEvent) {
   if (closeStopEvent) CloseStopEvent();
   // Ends a waiting worker; one in a pass ends at its next wait.
   if (namedEvent_) namedEvent_->Signal();
-  platform_.Sleep(kWindDownGraceMs);
+  sleeper_.Sleep(kWindDownGraceMs);
   std::lock_guard<std::mutex> lock(statusMutex_);
   if (registered_) SendLocked(kStopped, 0, 0, 0);  // once; a refusal changes nothing now
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/named_event.h"
+#include "platform/sleeper.h"
 #include "service/manual_reset_event.h"
 #include "service/pause_gate.h"
 #include "service/service_status.h"
@@ -26,7 +27,6 @@ class ServicePlatform {
   virtual bool SendStatus(const ServiceStatus& status) = 0;
   // Runs body on a thread of its own, never joined; false when it could not start.
   virtual bool StartThread(std::function<void()> body) = 0;
-  virtual void Sleep(uint32_t milliseconds) = 0;
 };
 
 class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
@@ -34,7 +34,8 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   // runWorker runs on the worker thread; it gets the host for its pause gate
   // and its stop hook. The host is held shared: a worker that outlives the
   // dispatcher keeps it alive.
-  static std::shared_ptr<ServiceHost> Create(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+  static std::shared_ptr<ServiceHost> Create(ServicePlatform& platform, Sleeper& sleeper,
+                                             std::shared_ptr<NamedEvent> namedEvent,
                                              std::function<void(ServiceHost&)> runWorker);
 
   // The service main routine: registers, reports start-up, starts the worker,
@@ -55,7 +56,7 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   uint32_t CurrentState() const;
 
  private:
-  ServiceHost(ServicePlatform& platform, std::shared_ptr<NamedEvent> namedEvent,
+  ServiceHost(ServicePlatform& platform, Sleeper& sleeper, std::shared_ptr<NamedEvent> namedEvent,
               std::function<void(ServiceHost&)> runWorker);
 
   // Writes the record's varying fields and sends it; caller holds statusMutex_.
@@ -66,6 +67,7 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   void WindDown(bool closeStopEvent);
 
   ServicePlatform& platform_;
+  Sleeper& sleeper_;
   std::shared_ptr<NamedEvent> namedEvent_;
   std::function<void(ServiceHost&)> runWorker_;
   PauseGate gate_;

@@ -93,9 +93,9 @@ bool InstallService(ServiceManager& api, const std::string& executablePath) {
   return StartServiceByName(api, kServiceName);
 }
 
-bool RemoveService(ServiceManager& api) {
+bool RemoveService(ServiceManager& api, Sleeper& sleeper) {
   StopServiceByName(api, kServiceName);
-  api.Sleep(kRemovalPauseMs);
+  sleeper.Sleep(kRemovalPauseMs);
   return UninstallServiceByName(api, kServiceName);
 }
 

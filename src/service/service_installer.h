@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/service_manager.h"
+#include "platform/sleeper.h"
 
 namespace orvanta {
 
@@ -19,7 +20,7 @@ constexpr uint32_t kErrorServiceAlreadyRunning = 1056;
 bool InstallService(ServiceManager& manager, const std::string& executablePath);
 // Stop request, 800 ms, stop request and deletion; true when the deletion
 // was accepted.
-bool RemoveService(ServiceManager& manager);
+bool RemoveService(ServiceManager& manager, Sleeper& sleeper);
 
 // The service-name layer: each opens and closes its own manager handle.
 bool InstallServiceByName(ServiceManager& manager, const char* name, const char* binaryPath,

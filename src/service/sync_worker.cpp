@@ -14,7 +14,7 @@ int SyncWorker::Run() {
   // Start-up: up to ten attempts, 5 s apart, until one sets the clock. The
   // named event is not looked at here; a stop given now is kept for the first wait.
   for (uint32_t attempts = 0;;) {
-    env_.sleep(kStartupPauseMs);
+    env_.sleeper->Sleep(kStartupPauseMs);
     SafePoint();
     if (env_.synchronize()) break;
     if (++attempts >= kStartupAttempts) break;
@@ -27,7 +27,7 @@ int SyncWorker::Run() {
         env_.stopEvent != nullptr ? env_.stopEvent->Wait(waitMs) : NamedEvent::WaitResult::kFailed;
     // A wait that failed returned at once: keep the period all the same, or
     // a broken wait would turn the worker into a flood of queries.
-    if (result == NamedEvent::WaitResult::kFailed) env_.sleep(waitMs);
+    if (result == NamedEvent::WaitResult::kFailed) env_.sleeper->Sleep(waitMs);
     SafePoint();
     if (result == NamedEvent::WaitResult::kSignalled) return 0;
     env_.synchronize();

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "platform/named_event.h"
+#include "platform/sleeper.h"
 #include "service/pause_gate.h"
 
 namespace orvanta {
@@ -19,7 +20,7 @@ constexpr uint32_t kMillisecondsPerMinute = 60000;
 struct WorkerEnvironment {
   std::function<bool()> synchronize;              // one pass; true when the clock was set
   std::function<uint32_t()> readPeriodMinutes;    // "period", read afresh and clamped
-  std::function<void(uint32_t milliseconds)> sleep;
+  Sleeper* sleeper = nullptr;                     // the start-up pauses
   NamedEvent* stopEvent = nullptr;                // the named event: the only stop signal
   PauseGate* pauseGate = nullptr;                 // absent: never paused ("debug")
   std::function<void()> signalStop;               // the host's stop hook; absent in "debug"

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string_view>
-#include <unordered_map>
 
 #include "settings/factory_servers.h"
 #include "settings/ini_document.h"
@@ -10,18 +9,6 @@
 #include "settings/struct_encoding.h"
 
 namespace orvanta {
-
-namespace {
-
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
-}  // namespace
 
 uint32_t ReadPeriodMinutes(const SettingsFile& settings) {
   const uint32_t minutes = settings.GetInt(kSectionOptions, kKeyPeriod, kDefaultPeriodMinutes);
@@ -45,17 +32,12 @@ std::string ServerKey(int n) {
 
 void LoadServerList(const SettingsFile& settings, std::vector<std::string>& list) {
   list.clear();
-  // One reading of the file; the first key of each name wins, as for a read
-  // of that key alone.
+  // One reading of the file for the whole list.
   const IniDocument document = settings.Snapshot();
-  std::unordered_map<std::string, std::string_view> servers;
-  document.ForEachKey(kSectionServers, [&servers](std::string_view name, std::string_view raw) {
-    servers.emplace(LowerAscii(name), raw);
-  });
   for (int n = 1;; ++n) {
-    const auto found = servers.find(ServerKey(n));
-    if (found == servers.end()) break;
-    std::string_view name = StripQuotes(found->second);
+    std::string_view raw;
+    if (!document.Find(kSectionServers, ServerKey(n), raw)) break;
+    std::string_view name = StripQuotes(raw);
     if (name.empty()) break;
     if (name.size() > kServerNameSize - 1) name = name.substr(0, kServerNameSize - 1);
     list.emplace_back(name);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "platform/clock.h"
 #include "sync/calendar.h"
 
 namespace orvanta {
@@ -49,7 +48,7 @@ NtpTimestamp NtpTimestamp::FromSystemTime(const SystemTime& utc) {
                       MillisecondFractions[utc.wMilliseconds % 1000]);
 }
 
-NtpTimestamp NtpTimestamp::Now() { return FromSystemTime(SystemClock().NowUtc()); }
+NtpTimestamp NtpTimestamp::Now(Clock& clock) { return FromSystemTime(clock.NowUtc()); }
 
 SystemTime NtpTimestamp::ToSystemTime() const {
   uint32_t s = seconds;

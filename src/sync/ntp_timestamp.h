@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/clock.h"
 #include "platform/system_time.h"
 
 namespace orvanta {
@@ -57,8 +58,8 @@ struct NtpTimestamp {
   // only their low 32 bits. Milliseconds of 1000 or more carry into the seconds.
   static NtpTimestamp FromSystemTime(const SystemTime& utc);
 
-  // UTC now, at millisecond resolution, from the clock in force.
-  static NtpTimestamp Now();
+  // UTC now, at millisecond resolution, from the given clock.
+  static NtpTimestamp Now(Clock& clock);
 
   // UTC calendar time with all eight fields set, always read as era 0
   // (1900-01-01 00:00:00.000 to 2036-02-07 06:28:15.999). Milliseconds are

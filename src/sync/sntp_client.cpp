@@ -55,9 +55,9 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   // The socket closes on every way out without touching the last-error value.
   UdpSocket socket;
   if (!socket.IsOpen()) return false;
-  if (!socket.Connect(host, static_cast<uint16_t>(port))) return false;
+  if (!socket.Connect(host, static_cast<uint16_t>(port), resolver_)) return false;
 
-  const NtpTimestamp sent = NtpTimestamp::Now();
+  const NtpTimestamp sent = NtpTimestamp::Now(clock_);
   const Request request = BuildRequest(sent);
   if (!socket.Send(request.bytes, sizeof request.bytes)) return false;
 
@@ -66,7 +66,7 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
     SetLastError(error::kWsaTimedOut);
     return false;
   }
-  reply.arrival = NtpTimestamp::Now();
+  reply.arrival = NtpTimestamp::Now(clock_);
 
   uint8_t buffer[kReplyBufferSize] = {};
   const int received = socket.Receive(buffer, sizeof buffer);

@@ -1,8 +1,11 @@
 // The client side of SNTP: one request to one server, one wait, one reply.
+// It measures and never sets the clock: the pass does that.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/clock.h"
+#include "platform/host_resolver.h"
 #include "sync/ntp_timestamp.h"
 #include "sync/sntp_reply.h"
 
@@ -13,7 +16,9 @@ constexpr uint32_t kDefaultReplyTimeoutMs = 5000;
 
 class SntpClient {
  public:
-  SntpClient() = default;
+  // The clock stamps the request and the reply's arrival; the resolver
+  // turns a host name into an address.
+  SntpClient(Clock& clock, HostResolver& resolver) : clock_(clock), resolver_(resolver) {}
   virtual ~SntpClient() = default;
   SntpClient(const SntpClient&) = delete;
   SntpClient& operator=(const SntpClient&) = delete;
@@ -29,16 +34,12 @@ class SntpClient {
   // reply is untouched, except arrival once a datagram was found waiting.
   bool Query(const char* host, int port, SntpReply& reply);
 
-  // Setting the clock: grant the right, set, withdraw. The grant alone;
-  // true also when the account does not hold the right (the change then fails).
-  bool EnableClockPrivilege();
-  // Sets the clock to the timestamp, read in the era of the clock's own time.
-  // True when the system accepted the new time; the right is withdrawn again
-  // in every case.
-  bool SetSystemClock(const NtpTimestamp& timestamp);
-
   // Longest wait for the reply, in milliseconds.
   uint32_t replyTimeoutMs = kDefaultReplyTimeoutMs;
+
+ private:
+  Clock& clock_;
+  HostResolver& resolver_;
 };
 
 }  // namespace orvanta

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/last_error.h"
 #include "platform/local_time.h"
 #include "settings/settings_readers.h"
 #include "sync/ntp_era.h"
@@ -14,8 +14,8 @@ namespace {
 
 // "adjusted" and "last" go into the file together, in one write, so a reader
 // never sees the offset of one adjustment beside the time of another.
-void RecordAdjustment(const SettingsFile& settings, double offset, const NtpTimestamp& newTime) {
-  const SystemTime utc = ToSystemTimeNearestEra(newTime, SystemClock().NowUtc());
+void RecordAdjustment(const SettingsFile& settings, Clock& clock, double offset, const NtpTimestamp& newTime) {
+  const SystemTime utc = ToSystemTimeNearestEra(newTime, clock.NowUtc());
   SystemTime local;
   if (!UtcToLocalTime(utc, local)) local = utc;
   WriteSyncResult(settings, local, offset);  // a failed record does not undo the adjustment
@@ -23,18 +23,30 @@ void RecordAdjustment(const SettingsFile& settings, double offset, const NtpTime
 
 }  // namespace
 
-bool RunSynchronizationPass(const SettingsFile& settings, int port) {
+bool SetClock(Clock& clock, const NtpTimestamp& timestamp) {
+  bool set = false;
+  if (clock.GrantSetRight()) {
+    // Read in the era of the clock's own time, so a wrapped timestamp never
+    // sends the clock back to 1900.
+    set = clock.SetUtc(ToSystemTimeNearestEra(timestamp, clock.NowUtc()));
+  }
+  LastErrorKeeper keep;  // the reason of a refusal outlives the withdrawal
+  clock.WithdrawSetRight();
+  return set;
+}
+
+bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port) {
   std::vector<std::string> servers;
   LoadServerList(settings, servers);
 
-  SntpClient client;
+  SntpClient client(clock, resolver);
   SntpReply reply;
   for (const std::string& server : servers) {
     if (!client.Query(server.c_str(), port, reply)) continue;
     // The current time, read after the reply arrived, moved by the offset.
-    const NtpTimestamp newTime = NtpTimestamp::Now().PlusSeconds(reply.offset);
-    if (!client.SetSystemClock(newTime)) continue;
-    RecordAdjustment(settings, reply.offset, newTime);
+    const NtpTimestamp newTime = NtpTimestamp::Now(clock).PlusSeconds(reply.offset);
+    if (!SetClock(clock, newTime)) continue;
+    RecordAdjustment(settings, clock, reply.offset, newTime);
     return true;
   }
   return false;

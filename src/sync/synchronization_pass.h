@@ -3,13 +3,22 @@
 // and the local time of the adjustment.
 #pragma once
 
+#include "platform/clock.h"
+#include "platform/host_resolver.h"
 #include "settings/settings_file.h"
 #include "sync/sntp_client.h"
 
 namespace orvanta {
 
 // True when the clock was set from some server. Nothing is written when no
-// server succeeds. The port is the NTP port except in tests.
-bool RunSynchronizationPass(const SettingsFile& settings, int port = kNtpPort);
+// server succeeds. The clock is read for the request, the arrival and the new
+// time, and is set through its grant, set and withdraw; the port is the NTP
+// port except in tests.
+bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port = kNtpPort);
+
+// Sets the clock to a timestamp, read in the era of the clock's own time:
+// grant the right, set, withdraw (in every case). True when the system
+// accepted the new time; on false the last-error value tells why.
+bool SetClock(Clock& clock, const NtpTimestamp& timestamp);
 
 }  // namespace orvanta

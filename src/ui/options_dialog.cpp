@@ -8,10 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/process.h"
-#include "platform/service_manager.h"
 #include "platform/system_time.h"
-#include "service/service_installer.h"
 #include "settings/factory_servers.h"
 #include "settings/ini_document.h"
 #include "settings/settings_keys.h"
@@ -107,13 +104,11 @@ bool PeriodCounts(const std::string& text) { return std::strtol(text.c_str(), nu
 
 }  // namespace
 
-OptionsDialogServices RealOptionsDialogServices() {
+OptionsDialogServices StandardOptionsDialogServices() {
   OptionsDialogServices services;
   services.messageBox = [](HWND owner, const char* text, const char* caption, UINT type) {
     return ::MessageBoxA(owner, text, caption, type);
   };
-  services.installService = [] { return InstallService(SystemServiceManager(), ExecutablePath()); };
-  services.removeService = [] { return RemoveService(SystemServiceManager()); };
   services.showAboutBox = [] { ShowAboutBox(); };
   return services;
 }
@@ -296,20 +291,20 @@ void OptionsDialog::OnSynchronizeNow() {
 }
 
 void OptionsDialog::OnInstallService() {
-  ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
-  if (services_.installService && services_.installService()) {
-    ShowMessage(options_text::kInstalled, MB_ICONINFORMATION);
-  } else {
-    ShowMessage(options_text::kNotInstalled, MB_ICONERROR);
-  }
+  RunServiceCommand(services_.installService, options_text::kInstalled, options_text::kNotInstalled);
 }
 
 void OptionsDialog::OnRemoveService() {
+  RunServiceCommand(services_.removeService, options_text::kUninstalled, options_text::kNotUninstalled);
+}
+
+void OptionsDialog::RunServiceCommand(const std::function<bool()>& command, const char* done, const char* failed) {
+  // The wait cursor stays until the next cursor update (the message box).
   ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
-  if (services_.removeService && services_.removeService()) {
-    ShowMessage(options_text::kUninstalled, MB_ICONINFORMATION);
+  if (command && command()) {
+    ShowMessage(done, MB_ICONINFORMATION);
   } else {
-    ShowMessage(options_text::kNotUninstalled, MB_ICONERROR);
+    ShowMessage(failed, MB_ICONERROR);
   }
 }
 

@@ -31,9 +31,9 @@ struct OptionsDialogServices {
   std::function<void()> showAboutBox;
 };
 
-// The real message box, service installation and removal, and About box.
-// synchronize is left to the caller, which owns the synchronization pass.
-OptionsDialogServices RealOptionsDialogServices();
+// The window's own message box and About box; the caller adds the
+// synchronization pass and the service installation and removal.
+OptionsDialogServices StandardOptionsDialogServices();
 
 // The texts the window shows.
 namespace options_text {
@@ -68,6 +68,8 @@ class OptionsDialog : public ModalDialog {
   void CreateToolTip();
   void RefreshLastSyncLabels();
   void ShowMessage(const char* text, UINT type);
+  // Install or Remove: the command under the wait cursor, then its message.
+  void RunServiceCommand(const std::function<bool()>& command, const char* done, const char* failed);
 
   void OnSynchronizeNow();
   void OnInstallService();

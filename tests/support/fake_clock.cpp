@@ -2,28 +2,19 @@
 
 #include <utility>
 
+#include "platform/last_error.h"
+
 namespace orvanta::test {
 
 SystemTime MakeUtc(uint16_t year, uint16_t month, uint16_t day, uint16_t hour, uint16_t minute,
                    uint16_t second, uint16_t milliseconds) {
-  SystemTime utc;
-  utc.wYear = year;
-  utc.wMonth = month;
-  utc.wDay = day;
-  utc.wHour = hour;
-  utc.wMinute = minute;
-  utc.wSecond = second;
-  utc.wMilliseconds = milliseconds;
-  return utc;
+  return SystemTime{year, month, 0, day, hour, minute, second, milliseconds};
 }
 
 FakeClock::FakeClock(const SystemTime& now) : pending_{now} {}
 
-void FakeClock::Set(const SystemTime& now) { SetSequence({now}); }
-
 void FakeClock::SetSequence(std::vector<SystemTime> readings) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (readings.empty()) return;
   pending_ = std::move(readings);
   next_ = 0;
 }
@@ -40,5 +31,22 @@ SystemTime FakeClock::NowUtc() {
   if (next_ + 1 < pending_.size()) ++next_;
   return now;
 }
+
+bool FakeClock::GrantSetRight() {
+  log.push_back("grant");
+  return true;
+}
+
+bool FakeClock::SetUtc(const SystemTime& utc) {
+  log.push_back("set");
+  if (refuse) {
+    SetLastError(error::kPrivilegeNotHeld);
+    return false;
+  }
+  setTo.push_back(utc);
+  return true;
+}
+
+void FakeClock::WithdrawSetRight() { log.push_back("withdraw"); }
 
 }  // namespace orvanta::test

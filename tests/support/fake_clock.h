@@ -1,9 +1,11 @@
-// A clock whose readings the test decides: one fixed time, or a sequence of
-// times handed out one per reading (the last one repeats).
+// A clock whose readings the test decides (one fixed time, or a sequence
+// handed out one per reading, the last one repeating), and that records what
+// was done to set it instead of touching the machine's clock.
 #pragma once
 
 #include <cstddef>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -18,14 +20,21 @@ class FakeClock : public Clock {
  public:
   explicit FakeClock(const SystemTime& now = MakeUtc(2009, 3, 15, 12, 34, 56, 789));
 
-  // Every later reading gives now.
-  void Set(const SystemTime& now);
   // The next readings give these in turn; after them the last one repeats.
   void SetSequence(std::vector<SystemTime> readings);
-  // How many times the clock was read.
+  void Set(const SystemTime& now) { SetSequence({now}); }
   std::size_t Readings() const;
 
   SystemTime NowUtc() override;
+  // "grant", "set" and "withdraw" go to log; a change is refused with 1314
+  // (privilege not held) while refuse is set, else kept in setTo.
+  bool GrantSetRight() override;
+  bool SetUtc(const SystemTime& utc) override;
+  void WithdrawSetRight() override;
+
+  bool refuse = false;
+  std::vector<std::string> log;
+  std::vector<SystemTime> setTo;
 
  private:
   mutable std::mutex mutex_;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/clock.h"
+#include "platform/host_resolver.h"
 #include "platform/last_error.h"
 #include "platform/network_session.h"
 #include "sync/sntp_client.h"
@@ -15,7 +17,7 @@ int main(int argc, char** argv) {
   }
   const int port = argc > 2 ? std::atoi(argv[2]) : 123;
   orvanta::NetworkSession network;
-  orvanta::SntpClient client;
+  orvanta::SntpClient client(orvanta::RealClock(), orvanta::RealResolver());
   orvanta::SntpReply reply;
   if (!client.Query(argv[1], port, reply)) {
     std::printf("error=%lu\n", static_cast<unsigned long>(orvanta::LastError()));

@@ -1,9 +1,9 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include <cstring>
 #include <mutex>
 
+#include "platform/host_entry.h"
 #include "platform/host_resolver.h"
 #include "platform/last_error.h"
 #include "platform/posix/errno_translation.h"
@@ -23,13 +23,7 @@ class GethostbynameResolver final : public HostResolver {
       SetLastError(posix::TranslateResolverError(h_errno));
       return false;
     }
-    if (entry->h_addrtype != AF_INET || entry->h_length != sizeof address ||
-        entry->h_addr_list[0] == nullptr) {
-      SetLastError(error::kWsaNoData);
-      return false;
-    }
-    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
-    return true;
+    return FirstIPv4Address(*entry, AF_INET, address);
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/last_error.h"
 #include "platform/posix/errno_translation.h"
 
 namespace orvanta {
@@ -21,6 +22,11 @@ std::string ExecutablePath() {
     if (static_cast<size_t>(length) < buffer.size()) return std::string(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+bool LaunchCommand(const std::string&) {
+  SetLastError(error::kCallNotImplemented);  // no package installer to hand anything to
+  return false;
 }
 
 void EndProcessNow(int status) {

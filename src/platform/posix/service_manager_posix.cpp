@@ -2,7 +2,8 @@
 // of system units (ORVANTA_SYSTEMD_UNIT_DIR, else /etc/systemd/system), and
 // every request to the manager is a run of systemctl, found on PATH.
 //
-//   create       write the unit (never over an existing one), daemon-reload, enable
+//   create       write the unit (never over an existing one) as the settings
+//                file is written, daemon-reload, enable
 //   description  rewrite the unit's Description=, daemon-reload
 //   open         the unit file exists
 //   start        is-active (yes: 1056, already running), else start
@@ -12,28 +13,24 @@
 // The manager is available to whoever may write the unit folder and run
 // systemctl; for anybody else every operation fails, as the Windows manager
 // refuses a user without administrator rights.
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/file_primitives.h"
 #include "platform/file_store.h"
 #include "platform/last_error.h"
 #include "platform/posix/errno_translation.h"
 #include "platform/posix/systemd_unit.h"
-#include "platform/posix/unique_fd.h"
 #include "platform/service_manager.h"
 
 extern char** environ;
@@ -42,7 +39,6 @@ namespace orvanta {
 
 namespace {
 
-using posix::UniqueFd;
 
 // A systemctl run that failed carries its exit status in the low byte of
 // this code (customer bit set: no Windows code has this meaning).
@@ -181,80 +177,11 @@ bool RunSystemctl(const Handle& handle, std::initializer_list<const char*> argum
   return false;
 }
 
-void SyncFolder(const std::string& folder) {
-  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.Valid()) ::fsync(fd.Get());
+// The unit and the lock file its writes leave beside it.
+void RemoveUnitFile(const Handle& service) {
+  files::RemoveFile(service.UnitPath());
+  files::RemoveFile(service.UnitPath() + ".lock");
 }
-
-// A temporary file beside a unit, removed again unless it was put in place.
-class TemporaryUnit {
- public:
-  explicit TemporaryUnit(const Handle& service) {
-    static std::atomic<unsigned> counter{0};
-    path_ = service.unitDirectory + "/.#" + service.unitName + "." + std::to_string(::getpid()) + "." +
-            std::to_string(counter.fetch_add(1));
-  }
-  ~TemporaryUnit() {
-    if (!path_.empty()) {
-      LastErrorKeeper keep;
-      ::unlink(path_.c_str());
-    }
-  }
-  TemporaryUnit(const TemporaryUnit&) = delete;
-  TemporaryUnit& operator=(const TemporaryUnit&) = delete;
-
-  const std::string& Path() const { return path_; }
-
-  // Writes content, mode 0644, flushed to the disk.
-  bool Write(const std::string& content) {
-    UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!fd.Valid() || ::fchmod(fd.Get(), 0644) != 0) {
-      posix::SetLastErrorFromErrno();
-      return false;
-    }
-    size_t done = 0;
-    while (done < content.size()) {
-      const ssize_t count = ::write(fd.Get(), content.data() + done, content.size() - done);
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0) {
-        posix::SetLastErrorFromErrno();
-        return false;
-      }
-      done += static_cast<size_t>(count);
-    }
-    if (::fsync(fd.Get()) != 0 || ::close(fd.Release()) != 0) {
-      posix::SetLastErrorFromErrno();
-      return false;
-    }
-    return true;
-  }
-
-  // Puts the unit in place only where there is none yet (1073 otherwise).
-  bool LinkAsNew(const std::string& target) {
-    if (::link(path_.c_str(), target.c_str()) != 0) {
-      if (errno == EEXIST) {
-        SetLastError(error::kServiceExists);
-      } else {
-        posix::SetLastErrorFromErrno();
-      }
-      return false;
-    }
-    return true;  // the temporary name goes in the destructor
-  }
-
-  // Puts the unit in place over the old one, in one step.
-  bool RenameOver(const std::string& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-      posix::SetLastErrorFromErrno();
-      return false;
-    }
-    path_.clear();
-    return true;
-  }
-
- private:
-  std::string path_;
-};
 
 class SystemdServiceManager final : public ServiceManager {
  public:
@@ -286,15 +213,17 @@ class SystemdServiceManager final : public ServiceManager {
         !posix::ServiceUnitFile(Unquoted(registration.binaryPath), Text(registration.displayName), unit)) {
       return nullptr;
     }
-    {
-      TemporaryUnit temporary(service);
-      if (!temporary.Write(unit) || !temporary.LinkAsNew(service.UnitPath())) return nullptr;
-    }
-    SyncFolder(service.unitDirectory);
+    // Never over an existing unit: a service of that name is registered already.
+    const bool written = ReplaceWholeFile(service.UnitPath(), [&unit](bool exists, const std::string&, std::string& out) {
+      if (exists) SetLastError(error::kServiceExists);
+      out = unit;
+      return !exists;
+    });
+    if (!written) return nullptr;
     if (!RunSystemctl(service, {"daemon-reload"}) || !RunSystemctl(service, {"enable", service.unitName.c_str()})) {
       // Not registered after all: take the unit away again.
       LastErrorKeeper keep;
-      ::unlink(service.UnitPath().c_str());
+      RemoveUnitFile(service);
       RunSystemctl(service, {"daemon-reload"});
       return nullptr;
     }
@@ -304,17 +233,13 @@ class SystemdServiceManager final : public ServiceManager {
   bool SetDescription(ServiceHandle serviceHandle, const char* description) override {
     const Handle* service = As(serviceHandle, Kind::kService);
     if (service == nullptr) return false;
-    std::string current;
-    std::string changed;
-    if (ReadWholeFile(service->UnitPath(), current) != FileRead::kRead) {
-      SetLastError(error::kServiceDoesNotExist);
-      return false;
-    }
-    if (!posix::WithDescription(current, Text(description), changed)) return false;
-    TemporaryUnit temporary(*service);
-    if (!temporary.Write(changed) || !temporary.RenameOver(service->UnitPath())) return false;
-    SyncFolder(service->unitDirectory);
-    return RunSystemctl(*service, {"daemon-reload"});
+    const std::string text = Text(description);
+    const bool written = ReplaceWholeFile(service->UnitPath(), [&text](bool exists, const std::string& unit,
+                                                                       std::string& out) {
+      if (!exists) SetLastError(error::kServiceDoesNotExist);
+      return exists && posix::WithDescription(unit, text, out);
+    });
+    return written && RunSystemctl(*service, {"daemon-reload"});
   }
 
   ServiceHandle OpenEntry(ServiceHandle managerHandle, const char* name) override {
@@ -349,23 +274,15 @@ class SystemdServiceManager final : public ServiceManager {
     const Handle* service = As(serviceHandle, Kind::kService);
     if (service == nullptr || !RunSystemctl(*service, {"disable", service->unitName.c_str()})) return false;
     if (::unlink(service->UnitPath().c_str()) != 0) {
-      if (errno == ENOENT) {
-        SetLastError(error::kServiceDoesNotExist);
-      } else {
-        posix::SetLastErrorFromErrno();
-      }
+      SetLastError(errno == ENOENT ? error::kServiceDoesNotExist : posix::TranslateErrno(errno));
       return false;
     }
-    SyncFolder(service->unitDirectory);
+    files::RemoveFile(service->UnitPath() + ".lock");
     RunSystemctl(*service, {"daemon-reload"});  // the unit is gone from the disk either way
     return true;
   }
 
   void Close(ServiceHandle handle) override { delete static_cast<Handle*>(handle); }
-
-  void Sleep(uint32_t milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
 
  private:
   static std::string Text(const char* text) { return text == nullptr ? std::string() : std::string(text); }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <initializer_list>
 
+#include "platform/file_store.h"
 #include "platform/last_error.h"
 
 namespace orvanta::posix {
@@ -28,11 +29,6 @@ bool IsWithinAny(const std::string& path, std::initializer_list<const char*> fol
     if (IsWithin(path, folder)) return true;
   }
   return false;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 }  // namespace

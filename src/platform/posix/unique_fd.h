@@ -32,6 +32,8 @@ class UniqueFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
+  // Closes now; true when the close itself went well (a write can fail here).
+  bool Close() { return fd_ < 0 || ::close(Release()) == 0; }
 
  private:
   int fd_ = -1;

@@ -3,18 +3,17 @@
 #include "platform/clock.h"
 #include "platform/last_error.h"
 #include "platform/win32/system_time_win.h"
+#include "platform/win32/unique_handle.h"
 
 namespace orvanta {
 
 namespace {
 
 // The right to set the clock is the token privilege SeSystemtimePrivilege:
-// enabled just for the change and disabled right after it. The token handle
-// is closed again each time.
+// enabled just for the change and disabled right after it. The token is
+// opened for each grant and closed at the withdrawal.
 class SystemTimeClock final : public Clock {
  public:
-  ~SystemTimeClock() override { CloseToken(); }
-
   SystemTime NowUtc() override {
     SYSTEMTIME now;
     GetSystemTime(&now);
@@ -23,9 +22,7 @@ class SystemTimeClock final : public Clock {
 
   bool GrantSetRight() override {
     privilegeEnabled_ = false;
-    CloseToken();
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token_)) {
-      token_ = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.Out())) {
       // A system without privileges: nothing to grant.
       if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
         SetLastError(error::kSuccess);
@@ -33,13 +30,13 @@ class SystemTimeClock final : public Clock {
       }
       return false;
     }
-    ZeroMemory(&privileges_, sizeof(privileges_));
+    privileges_ = TOKEN_PRIVILEGES{};
     if (!LookupPrivilegeValueA(nullptr, "SeSystemtimePrivilege", &privileges_.Privileges[0].Luid)) return false;
     privileges_.Privileges[0].Attributes |= SE_PRIVILEGE_ENABLED;
     privileges_.PrivilegeCount = 1;
     privilegeEnabled_ = true;
     // True also when the account lacks the privilege; the change then fails.
-    return AdjustTokenPrivileges(token_, FALSE, &privileges_, 0, nullptr, nullptr) != FALSE;
+    return AdjustTokenPrivileges(token_.Get(), FALSE, &privileges_, 0, nullptr, nullptr) != FALSE;
   }
 
   bool SetUtc(const SystemTime& utc) override {
@@ -49,20 +46,15 @@ class SystemTimeClock final : public Clock {
 
   void WithdrawSetRight() override {
     LastErrorKeeper keep;
-    if (privilegeEnabled_ && token_ != nullptr) {
+    if (privilegeEnabled_ && token_.Valid()) {
       privileges_.Privileges[0].Attributes &= ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED);
-      AdjustTokenPrivileges(token_, FALSE, &privileges_, 0, nullptr, nullptr);
+      AdjustTokenPrivileges(token_.Get(), FALSE, &privileges_, 0, nullptr, nullptr);
     }
-    CloseToken();
+    token_.Reset();
   }
 
  private:
-  void CloseToken() {
-    if (token_ != nullptr) CloseHandle(token_);
-    token_ = nullptr;
-  }
-
-  HANDLE token_ = nullptr;
+  UniqueHandle token_;
   TOKEN_PRIVILEGES privileges_{};
   bool privilegeEnabled_ = false;
 };

@@ -1,7 +1,7 @@
 #include <winsock.h>
 
-#include <cstring>
 
+#include "platform/host_entry.h"
 #include "platform/host_resolver.h"
 #include "platform/last_error.h"
 
@@ -18,13 +18,7 @@ class GethostbynameResolver final : public HostResolver {
       SetLastError(static_cast<uint32_t>(WSAGetLastError()));
       return false;
     }
-    if (entry->h_addrtype != AF_INET || entry->h_length != sizeof address ||
-        entry->h_addr_list[0] == nullptr) {
-      SetLastError(error::kWsaNoData);
-      return false;
-    }
-    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
-    return true;
+    return FirstIPv4Address(*entry, AF_INET, address);
   }
 };
 

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/last_error.h"
+#include "platform/win32/unique_handle.h"
 
 namespace orvanta {
 
@@ -10,16 +13,13 @@ namespace {
 
 class Win32NamedEvent final : public NamedEvent {
  public:
-  Win32NamedEvent(HANDLE handle, bool existed) : handle_(handle), existed_(existed) {}
-  ~Win32NamedEvent() override { CloseHandle(handle_); }
-  Win32NamedEvent(const Win32NamedEvent&) = delete;
-  Win32NamedEvent& operator=(const Win32NamedEvent&) = delete;
+  Win32NamedEvent(UniqueHandle handle, bool existed) : handle_(std::move(handle)), existed_(existed) {}
 
   bool AlreadyExisted() const override { return existed_; }
-  bool Signal() override { return SetEvent(handle_) != FALSE; }
+  bool Signal() override { return SetEvent(handle_.Get()) != FALSE; }
   WaitResult Wait(uint32_t timeoutMs) override {
     if (existed_) return WaitResult::kFailed;
-    switch (WaitForSingleObject(handle_, timeoutMs)) {
+    switch (WaitForSingleObject(handle_.Get(), timeoutMs)) {
       case WAIT_OBJECT_0: return WaitResult::kSignalled;
       case WAIT_TIMEOUT: return WaitResult::kTimedOut;
       default: return WaitResult::kFailed;
@@ -27,28 +27,24 @@ class Win32NamedEvent final : public NamedEvent {
   }
 
  private:
-  HANDLE handle_;
+  UniqueHandle handle_;
   bool existed_;
 };
 
 }  // namespace
 
 std::unique_ptr<NamedEvent> CreateNamedEvent(const char* name) {
-  HANDLE handle = CreateEventA(nullptr, FALSE, FALSE, name);
-  if (handle == nullptr) return nullptr;
+  UniqueHandle handle(CreateEventA(nullptr, FALSE, FALSE, name));
+  if (!handle.Valid()) return nullptr;
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  auto event = std::make_unique<Win32NamedEvent>(handle, existed);
+  auto event = std::make_unique<Win32NamedEvent>(std::move(handle), existed);
   if (existed) SetLastError(error::kAlreadyExists);
   return event;
 }
 
 bool SignalNamedEvent(const char* name) {
-  HANDLE handle = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-  if (handle == nullptr) return false;
-  const bool ok = SetEvent(handle) != FALSE;
-  LastErrorKeeper keep;
-  CloseHandle(handle);
-  return ok;
+  UniqueHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+  return handle.Valid() && SetEvent(handle.Get()) != FALSE;
 }
 
 }  // namespace orvanta

@@ -1,12 +1,11 @@
 #include "platform/process.h"
-#include "platform/win32/launch_command.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "platform/last_error.h"
+#include "platform/win32/unique_handle.h"
 
 namespace orvanta {
 
@@ -21,17 +20,16 @@ std::string ExecutablePath() {
 bool LaunchCommand(const std::string& commandLine) {
   std::vector<char> writable(commandLine.begin(), commandLine.end());
   writable.push_back('\0');
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof(startup));
+  STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof(process));
+  PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Nothing waits for it: both handles go at once.
+  UniqueHandle thread(process.hThread);
+  UniqueHandle child(process.hProcess);
   return true;
 }
 

@@ -39,7 +39,6 @@ class WindowsServiceManager final : public ServiceManager {
 
   void Close(ServiceHandle handle) override { CloseServiceHandle(Sc(handle)); }
 
-  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 };
 
 }  // namespace

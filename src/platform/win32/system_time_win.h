@@ -1,36 +1,26 @@
 // Conversions between the program's SystemTime and the Windows SYSTEMTIME,
-// which share one layout.
+// which share one layout: eight unsigned 16-bit fields in the same order.
 #pragma once
 
 #include <windows.h>
+
+#include <cstring>
 
 #include "platform/system_time.h"
 
 namespace orvanta {
 
+static_assert(sizeof(SYSTEMTIME) == sizeof(SystemTime), "SystemTime must match SYSTEMTIME");
+
 inline SYSTEMTIME ToWindowsTime(const SystemTime& t) {
   SYSTEMTIME w;
-  w.wYear = t.wYear;
-  w.wMonth = t.wMonth;
-  w.wDayOfWeek = t.wDayOfWeek;
-  w.wDay = t.wDay;
-  w.wHour = t.wHour;
-  w.wMinute = t.wMinute;
-  w.wSecond = t.wSecond;
-  w.wMilliseconds = t.wMilliseconds;
+  std::memcpy(&w, &t, sizeof w);
   return w;
 }
 
 inline SystemTime FromWindowsTime(const SYSTEMTIME& w) {
   SystemTime t;
-  t.wYear = w.wYear;
-  t.wMonth = w.wMonth;
-  t.wDayOfWeek = w.wDayOfWeek;
-  t.wDay = w.wDay;
-  t.wHour = w.wHour;
-  t.wMinute = w.wMinute;
-  t.wSecond = w.wSecond;
-  t.wMilliseconds = w.wMilliseconds;
+  std::memcpy(static_cast<void*>(&t), &w, sizeof t);  // the same sixteen bytes
   return t;
 }
 

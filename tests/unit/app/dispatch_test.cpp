@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "app/time_sync_app.h"
-#include "service/service_names.h"
 #include "support/temp_dir.h"
 
 namespace orvanta {
 namespace {
 
-class RecordingEvent : public NamedEvent {
+class FixedEvent : public NamedEvent {
  public:
-  explicit RecordingEvent(bool existed) : existed_(existed) {}
+  explicit FixedEvent(bool existed) : existed_(existed) {}
   bool AlreadyExisted() const override { return existed_; }
   bool Signal() override { return true; }
   WaitResult Wait(uint32_t) override { return WaitResult::kSignalled; }
@@ -24,30 +23,24 @@ class RecordingEvent : public NamedEvent {
   bool existed_;
 };
 
-struct Record {
-  std::vector<uint32_t> sleeps;
-  std::vector<std::string> launched;
-  std::vector<std::string> eventsCreated;
-  std::vector<std::string> roles;
-  int passes = 0;
-};
-
-class DispatchTest : public testing::Test {
+class DispatchTest : public testing::Test, public Sleeper {
  protected:
+  void Sleep(uint32_t ms) override { log_.push_back("sleep " + std::to_string(ms)); }
+
   StartupServices Services() {
     StartupServices services;
-    services.executablePath = dir_.Path() + "/orvanta.exe";
-    services.sleep = [this](uint32_t ms) { record_.sleeps.push_back(ms); };
+    services.executablePath = dir_.File("orvanta.exe");
+    services.sleeper = this;
     services.launchCommand = [this](const std::string& line) {
-      record_.launched.push_back(line);
+      log_.push_back("launch " + line);
       return true;
     };
     services.createNamedEvent = [this](const char* name) {
-      record_.eventsCreated.push_back(name);
-      return std::unique_ptr<NamedEvent>(std::make_unique<RecordingEvent>(eventExists_));
+      log_.push_back(std::string("event ") + name);
+      return std::unique_ptr<NamedEvent>(std::make_unique<FixedEvent>(eventExists_));
     };
     services.synchronize = [this](const SettingsFile&) {
-      ++record_.passes;
+      log_.push_back("pass");
       return passSucceeds_;
     };
     return services;
@@ -55,130 +48,88 @@ class DispatchTest : public testing::Test {
 
   RoleRoutines Routines() {
     RoleRoutines routines;
-    routines.options = [this](TimeSyncApp&) {
-      record_.roles.push_back("options");
+    routines.options = [this](TimeSyncApp& app) {
+      log_.push_back("options " + app.Title());
       return 0;
     };
-    routines.installService = [this](TimeSyncApp&) {
-      record_.roles.push_back("install");
-      return true;
-    };
-    routines.removeService = [this](TimeSyncApp&) {
-      record_.roles.push_back("remove");
-      return true;
-    };
-    routines.runWorker = [this](TimeSyncApp&, std::shared_ptr<NamedEvent>) { record_.roles.push_back("worker"); };
-    routines.runServiceDispatcher = [this](TimeSyncApp&, std::shared_ptr<NamedEvent>) { record_.roles.push_back("service"); };
+    routines.installService = [this](TimeSyncApp&) { return Role("install"); };
+    routines.removeService = [this](TimeSyncApp&) { return Role("remove"); };
+    routines.runWorker = [this](TimeSyncApp&, std::shared_ptr<NamedEvent>) { Role("worker"); };
+    routines.runServiceDispatcher = [this](TimeSyncApp&, std::shared_ptr<NamedEvent>) { Role("service"); };
     return routines;
   }
-
-  int Run(std::vector<const char*> args) {
-    args.insert(args.begin(), "orvanta.exe");
-    TimeSyncApp app(Services(), Routines());
-    EXPECT_FALSE(app.InitInstance(static_cast<int>(args.size()), args.data()));
-    title_ = app.Title();
-    settingsPath_ = app.Settings().Path();
-    return app.ExitCode();
+  bool Role(const char* name) {
+    log_.push_back(name);
+    return true;
   }
 
-  void WriteDelay(const char* value) {
-    SettingsFile settings(dir_.Path() + "/orvanta.ini");
-    ASSERT_TRUE(settings.WriteString("OPTIONS", "delay", value));
+  // Runs start-up with these arguments; the log of what it did, and its exit status.
+  std::vector<std::string> Run(std::vector<const char*> args, int* exitCode = nullptr, bool withRoutines = true) {
+    log_.clear();
+    args.insert(args.begin(), "orvanta.exe");
+    TimeSyncApp app(Services(), withRoutines ? Routines() : RoleRoutines());
+    EXPECT_FALSE(app.InitInstance(static_cast<int>(args.size()), args.data()));
+    if (exitCode != nullptr) *exitCode = app.ExitCode();
+    return log_;
   }
 
   test::TempDir dir_;
-  Record record_;
+  std::vector<std::string> log_;
   bool eventExists_ = false;
   bool passSucceeds_ = true;
-  std::string title_;
-  std::string settingsPath_;
 };
 
-TEST_F(DispatchTest, WordsAreRecognisedWhateverTheirCase) {
-  for (const char* word : {"options", "OPTIONS", "OpTiOnS"}) Run({word});
-  EXPECT_EQ(record_.roles, (std::vector<std::string>{"options", "options", "options"}));
-  EXPECT_EQ(title_, "Orvanta");
+using Log = std::vector<std::string>;
 
-  record_ = Record();
-  for (const char* word : {"once", "ONCE", "oNcE"}) Run({word});
-  EXPECT_EQ(record_.passes, 3);
-  EXPECT_TRUE(record_.roles.empty());
-
-  record_ = Record();
-  Run({"InstallMe"});
-  Run({"UNINSTALLME"});
-  Run({"Debug"});
-  EXPECT_EQ(record_.roles, (std::vector<std::string>{"install", "remove", "worker"}));
-  // Installation and removal run beside a running service: no guard for them.
-  EXPECT_EQ(record_.eventsCreated, (std::vector<std::string>{kServiceEventName}));
-}
-
-TEST_F(DispatchTest, SettingsLieBesideTheExecutable) {
-  Run({"once"});
-  EXPECT_EQ(settingsPath_, dir_.Path() + "/orvanta.ini");
-}
-
-TEST_F(DispatchTest, NoArgumentAndUnknownWordsRunTheService) {
-  Run({});
-  Run({"nonsense", "more", "words"});
-  Run({"/I"});  // alone it is just another unknown word
-  EXPECT_EQ(record_.roles, (std::vector<std::string>{"service", "service", "service"}));
-  EXPECT_EQ(record_.eventsCreated.size(), 3u);
-  EXPECT_TRUE(record_.launched.empty());
-  EXPECT_EQ(title_, "");
-}
-
-TEST_F(DispatchTest, InstallerOptionHandsItsArgumentToTheInstaller) {
-  Run({"/I", "C:\\Setup Files\\orvanta.msi"});
-  Run({"/i", "pkg.msi", "ignored"});
-  // Exactly as typed: the option in the user's case, the package unquoted.
-  EXPECT_EQ(record_.launched,
-            (std::vector<std::string>{"MsiExec.exe /I C:\\Setup Files\\orvanta.msi", "MsiExec.exe /i pkg.msi"}));
-  EXPECT_TRUE(record_.roles.empty());
-  EXPECT_TRUE(record_.eventsCreated.empty());
-  EXPECT_EQ(record_.passes, 0);
-}
-
-TEST_F(DispatchTest, SecondBackgroundInstanceEndsAtOnce) {
-  eventExists_ = true;
-  EXPECT_EQ(Run({"debug"}), kExitSuccess);
-  EXPECT_EQ(Run({}), kExitSuccess);
-  EXPECT_TRUE(record_.roles.empty());
-  EXPECT_EQ(record_.eventsCreated.size(), 2u);
-}
-
-TEST_F(DispatchTest, OnceWaitsItsClampedDelayThenRunsOnePass) {
+TEST_F(DispatchTest, EachWordReachesItsRoleWhateverItsCase) {
+  const std::string event = "event Global\\OrvantaServiceEvent";
   struct Case {
-    const char* delay;  // nullptr: no key
-    uint32_t expectedMs;
+    std::vector<const char*> args;
+    Log expected;
   };
-  const Case cases[] = {{nullptr, 4000},  {"0", 4000},       {"3", 4000},    {"5", 5000},
-                        {"86400", 86400000}, {"86401", 10000}, {"-1", 10000}, {"junk", 4000}};
-  for (const Case& c : cases) {
-    if (c.delay != nullptr) WriteDelay(c.delay);
-    record_ = Record();
-    Run({"once"});
-    ASSERT_EQ(record_.sleeps.size(), 1u) << (c.delay ? c.delay : "missing");
-    EXPECT_EQ(record_.sleeps[0], c.expectedMs) << (c.delay ? c.delay : "missing");
-    EXPECT_EQ(record_.passes, 1);
+  const Case cases[] = {
+      {{"OpTiOnS"}, {"options Orvanta"}},
+      {{"ONCE"}, {"sleep 4000", "pass"}},
+      {{"InstallMe"}, {"install"}},  // beside a running service: no guard
+      {{"UNINSTALLME"}, {"remove"}},
+      {{"Debug"}, {event, "worker"}},
+      {{}, {event, "service"}},
+      {{"nonsense", "more"}, {event, "service"}},
+      {{"/I"}, {event, "service"}},  // alone it is just another word
+      // The option as typed, the package unquoted, further words ignored.
+      {{"/i", "C:\\Setup Files\\orvanta.msi", "x"}, {"launch MsiExec.exe /i C:\\Setup Files\\orvanta.msi"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Run(c.args), c.expected) << (c.args.empty() ? "" : c.args[0]);
+}
+
+TEST_F(DispatchTest, SecondBackgroundInstanceAndMissingRoutinesEndAtOnce) {
+  eventExists_ = true;
+  int status = -1;
+  EXPECT_EQ(Run({"debug"}, &status), Log{"event Global\\OrvantaServiceEvent"});
+  EXPECT_EQ(status, kExitSuccess);
+  eventExists_ = false;
+  for (const char* word : {"options", "installme", "uninstallme", "debug"}) {
+    Run({word}, &status, false);
+    EXPECT_EQ(status, kExitSuccess) << word;
   }
 }
 
-TEST_F(DispatchTest, OnceExitStatusTellsWhetherTheClockWasSet) {
-  EXPECT_EQ(Run({"once"}), kExitSuccess);
+TEST_F(DispatchTest, OnceWaitsItsClampedDelayAndTellsWhetherTheClockWasSet) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0", "sleep 4000"},         {"3", "sleep 4000"},      {"5", "sleep 5000"}, {"junk", "sleep 4000"},
+      {"86400", "sleep 86400000"}, {"86401", "sleep 10000"}, {"-1", "sleep 10000"},
+  };
+  SettingsFile settings(dir_.File("orvanta.ini"));
+  for (const auto& c : cases) {
+    ASSERT_TRUE(settings.WriteString("OPTIONS", "delay", c.first));
+    EXPECT_EQ(Run({"once"}), (Log{c.second, "pass"})) << c.first;
+  }
+  int status = -1;
+  Run({"once"}, &status);
+  EXPECT_EQ(status, kExitSuccess);
   passSucceeds_ = false;
-  EXPECT_EQ(Run({"once"}), kExitNotSynchronized);
-}
-
-TEST_F(DispatchTest, RolesWithoutRoutinesEndAtOnce) {
-  for (std::vector<const char*> args : {std::vector<const char*>{"options"}, {"installme"}, {"uninstallme"},
-                                        {"debug"}, {}}) {
-    args.insert(args.begin(), "orvanta.exe");
-    TimeSyncApp app(Services(), RoleRoutines());
-    app.InitInstance(static_cast<int>(args.size()), args.data());
-    EXPECT_EQ(app.ExitCode(), kExitSuccess);
-  }
-  EXPECT_EQ(record_.passes, 0);
+  Run({"once"}, &status);
+  EXPECT_EQ(status, kExitNotSynchronized);
 }
 
 }  // namespace

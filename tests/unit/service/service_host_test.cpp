@@ -1,259 +1,172 @@
-// The service host driven through a fake service side that records every
-// report, with a worker that waits on the named event like the real one.
+// The service host against a service side and a sleeper that log every report
+// and pause in one sequence, with a worker that waits on the named event and
+// passes the pause gate like the real one.
+#include "service/service_host.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
-#include "service/service_host.h"
+#include "support/recording_sleeper.h"
 
 namespace orvanta {
 namespace {
 
 using namespace service;
+using Log = std::vector<std::string>;
 
-// An in-process stand-in for the named event: automatic reset.
-class LocalEvent : public NamedEvent {
- public:
-  bool AlreadyExisted() const override { return false; }
-  bool Signal() override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      signalled_ = true;
-      ++signals;
-    }
-    changed_.notify_all();
-    return true;
+// type, state, accepted controls, the two exit codes, check point, wait hint
+std::string Text(const ServiceStatus& s) {
+  std::string text = "status";
+  for (const uint32_t field : {s.serviceType, s.currentState, s.controlsAccepted, s.win32ExitCode,
+                               s.serviceSpecificExitCode, s.checkPoint, s.waitHint}) {
+    text += " " + std::to_string(field);
   }
-  WaitResult Wait(uint32_t timeoutMs) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return signalled_; }))
-      return WaitResult::kTimedOut;
-    signalled_ = false;
-    return WaitResult::kSignalled;
+  return text;
+}
+const std::string kStart1 = Text({kWin32OwnProcess, kStartPending, 0, 0, 0, 1, 3000});
+const std::string kStart2 = Text({kWin32OwnProcess, kStartPending, 0, 0, 0, 2, 3000});
+const std::string kRun = Text({kWin32OwnProcess, kRunning, 3, 0, 0, 0, 0});
+const std::string kPause = Text({kWin32OwnProcess, kPaused, 3, 0, 0, 0, 0});
+const std::string kStopping = Text({kWin32OwnProcess, kStopPending, 3, 0, 0, 1, 3000});
+const std::string kStop = Text({kWin32OwnProcess, kStopped, 3, 0, 0, 0, 0});
+const std::string kGrace = "sleep 250";
+
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int i = 0; i < 20000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return condition();
+}
+
+// The named event, in process: once signalled it stays signalled.
+struct LocalEvent : NamedEvent {
+  bool AlreadyExisted() const override { return false; }
+  bool Signal() override { return ++signals > 0; }
+  WaitResult Wait(uint32_t) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return signals > 0 ? WaitResult::kSignalled : WaitResult::kTimedOut;
   }
   std::atomic<int> signals{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool signalled_ = false;
 };
 
-class FakeServiceSide : public ServicePlatform {
- public:
-  bool RegisterHandler(const char*) override { return registerOk; }
+// The service side of one host, whose main routine runs on main, and its
+// worker. The host sends every report under its status lock.
+struct Rig : ServicePlatform {
+  Rig() {
+    host = ServiceHost::Create(*this, sleeper, event, [this](ServiceHost& h) {
+      do {
+        h.Gate().Pass();
+        if (holdPass) {
+          inPass = true;
+          passEnds.Wait();
+        }
+      } while (event->Wait(10) != NamedEvent::WaitResult::kSignalled);
+      h.Gate().Pass();
+      workerEnded = true;
+      h.SignalStop();
+    });
+  }
+  ~Rig() override {
+    host->SignalStop();  // a host that failed to stop
+    if (main.joinable()) main.join();
+    passEnds.Set();
+    host->Gate().Open();
+    event->Signal();
+    Eventually([this] { return !threadStarted || workerEnded; });
+  }
+  bool RegisterHandler(const char*) override { return registers; }
   bool SendStatus(const ServiceStatus& status) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reports.push_back(status);
-    return refuseReport != static_cast<int>(reports.size());
+    log.push_back(Text(status));
+    return log.size() != refuseReport;
   }
   bool StartThread(std::function<void()> body) override {
-    if (!threadOk) return false;
+    if (!startsThread) return false;
+    threadStarted = true;
     std::thread(std::move(body)).detach();
     return true;
   }
-  void Sleep(uint32_t ms) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    sleeps.push_back(ms);
-  }
-  std::vector<ServiceStatus> Reports() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return reports;
+  // Runs the service main routine on main until it runs or has ended.
+  bool Start() {
+    main = std::thread([this] {
+      host->ServiceMain();
+      ended = true;
+    });
+    return Eventually([this] { return host->CurrentState() == kRunning || ended; });
   }
 
-  bool registerOk = true;
-  bool threadOk = true;
-  int refuseReport = 0;  // 1-based number of the report to refuse; 0: none
-  std::vector<uint32_t> sleeps;
-
- private:
-  std::mutex mutex_;
-  std::vector<ServiceStatus> reports;
+  Log log;
+  test::RecordingSleeper sleeper{log};
+  bool registers = true, startsThread = true;
+  size_t refuseReport = 0;  // the log's length after the report to refuse
+  std::shared_ptr<LocalEvent> event = std::make_shared<LocalEvent>();
+  std::shared_ptr<ServiceHost> host;
+  std::thread main;
+  std::atomic<bool> holdPass{false}, inPass{false}, threadStarted{false}, workerEnded{false}, ended{false};
+  ManualResetEvent passEnds;
 };
 
-ServiceStatus Report(uint32_t state, uint32_t accepted, uint32_t checkPoint, uint32_t waitHint) {
-  ServiceStatus s;
-  s.serviceType = kWin32OwnProcess;
-  s.currentState = state;
-  s.controlsAccepted = accepted;
-  s.checkPoint = checkPoint;
-  s.waitHint = waitHint;
-  return s;
-}
-const ServiceStatus kStart1 = Report(kStartPending, 0, 1, 3000);
-const ServiceStatus kStart2 = Report(kStartPending, 0, 2, 3000);
-const ServiceStatus kRun = Report(kRunning, 3, 0, 0);
-const ServiceStatus kPause = Report(kPaused, 3, 0, 0);
-const ServiceStatus kStopping = Report(kStopPending, 3, 1, 3000);
-const ServiceStatus kStop = Report(kStopped, 3, 0, 0);
-
-class ServiceHostTest : public testing::Test {
- protected:
-  void SetUp() override {
-    event_ = std::make_shared<LocalEvent>();
-    // Like the real worker: safe point, wait for the named event, safe point, end.
-    host_ = ServiceHost::Create(side_, event_, [this](ServiceHost& host) {
-      workerStarted_ = true;
-      for (;;) {
-        host.Gate().Pass();
-        if (inPass_) {
-          passEntered_ = true;
-          std::unique_lock<std::mutex> lock(passMutex_);
-          passCanEnd_.wait(lock, [this] { return !inPass_; });
-        }
-        if (event_->Wait(10) == NamedEvent::WaitResult::kSignalled) break;
-      }
-      host.Gate().Pass();
-      workerEnded_ = true;
-      host.SignalStop();
-    });
-  }
-  void StartService() {
-    main_ = std::thread([this] { host_->ServiceMain(); });
-    ASSERT_TRUE(WaitFor([this] { return host_->CurrentState() == kRunning; }));
-  }
-  void Join() {
-    if (main_.joinable()) main_.join();
-  }
-  template <typename Condition>
-  static bool WaitFor(Condition condition) {
-    for (int i = 0; i < 500; ++i) {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+TEST(ServiceHostTest, ReportsFromStartToStoppedWhereverTheWorkerStands) {
+  enum Setup { kNormal, kInPass, kRegistrationRefused, kThreadRefused };
+  constexpr uint32_t kOutsideSignal = 0;  // the named event signalled by another process
+  const auto started = [](Log then) {
+    then.insert(then.begin(), {kStart1, kStart2, kRun});
+    return then;
+  };
+  const Log stopped = started({kStopping, kGrace, kStop});
+  const struct {
+    Setup setup;
+    size_t refuseReport;
+    std::vector<uint32_t> controls;
+    bool parked;  // the worker is left parked at the gate
+    Log log;
+  } cases[] = {
+      {kNormal, 0, {kControlStop}, false, stopped},
+      {kNormal, 4, {kControlStop}, false, stopped},  // stop pending refused
+      {kInPass, 0, {kControlStop}, false, stopped},
+      {kNormal, 0, {kControlPause, kControlStop}, true, started({kPause, kStopping, kGrace, kStop})},
+      {kNormal, 0, {kControlPause, kControlInterrogate, kControlContinue, kControlContinue, kControlInterrogate,
+                    kControlStop}, false, started({kPause, kPause, kRun, kRun, kRun, kStopping, kGrace, kStop})},
+      {kNormal, 0, {kOutsideSignal}, false, started({kGrace, kStop})},
+      {kNormal, 3, {}, false, started({kGrace, kStop})},  // the running report refused
+      // Start-up ended early: nothing to report to, or a refusal before running.
+      {kRegistrationRefused, 0, {}, false, {kGrace}},
+      {kNormal, 1, {}, false, {kStart1, kGrace, kStop}},
+      {kNormal, 2, {}, false, {kStart1, kStart2, kGrace, kStop}},
+      {kThreadRefused, 0, {}, false, {kStart1, kStart2, kGrace, kStop}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "setup " << c.setup << ", refused report " << c.refuseReport
+                                    << ", controls " << testing::PrintToString(c.controls));
+    Rig rig;
+    rig.refuseReport = c.refuseReport;
+    rig.holdPass = c.setup == kInPass;
+    rig.registers = c.setup != kRegistrationRefused;
+    rig.startsThread = c.setup != kThreadRefused;
+    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(!rig.holdPass || Eventually([&rig] { return rig.inPass.load(); }));
+    for (const uint32_t control : c.controls) {
+      if (control == kOutsideSignal) rig.event->Signal();
+      if (control != kOutsideSignal) rig.host->OnControl(control);
+      ASSERT_TRUE(control != kControlPause || rig.host->Gate().WaitUntilParked(10000));
+      ASSERT_TRUE(control != kControlContinue || Eventually([&rig] { return !rig.host->Gate().WorkerParked(); }));
     }
-    return condition();
+    // Without waiting for a worker in a pass or parked.
+    ASSERT_TRUE(Eventually([&rig] { return rig.ended.load(); }));
+    EXPECT_EQ(rig.log, c.log);
+    EXPECT_GE(rig.event->signals, 1) << "the wind-down ends a waiting worker";
+    const bool endsItself = rig.threadStarted && !rig.holdPass && !c.parked;
+    EXPECT_TRUE(endsItself ? Eventually([&rig] { return rig.workerEnded.load(); }) : !rig.workerEnded);
+    EXPECT_EQ(rig.host->Gate().IsClosed(), c.parked);
+    // Late stop requests, from the worker or the handler, change nothing.
+    rig.host->SignalStop();
+    for (const uint32_t control : {kControlStop, kControlPause, kControlInterrogate}) rig.host->OnControl(control);
+    EXPECT_EQ(rig.log, c.log);
   }
-  void TearDown() override {
-    Join();
-    {
-      std::lock_guard<std::mutex> lock(passMutex_);
-      inPass_ = false;
-    }
-    passCanEnd_.notify_all();
-    host_->Gate().Open();
-    event_->Signal();
-    WaitFor([this] { return !workerStarted_ || workerEnded_; });
-  }
-
-  FakeServiceSide side_;
-  std::shared_ptr<LocalEvent> event_;
-  std::shared_ptr<ServiceHost> host_;
-  std::thread main_;
-  std::atomic<bool> workerStarted_{false};
-  std::atomic<bool> workerEnded_{false};
-  std::atomic<bool> inPass_{false};
-  std::atomic<bool> passEntered_{false};
-  std::mutex passMutex_;
-  std::condition_variable passCanEnd_;
-};
-
-TEST_F(ServiceHostTest, StartReportsThreeTimesAndStopWindsDown) {
-  StartService();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun}));
-  host_->OnControl(kControlStop);
-  Join();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun, kStopping, kStop}));
-  EXPECT_EQ(side_.sleeps, (std::vector<uint32_t>{250}));
-  EXPECT_TRUE(WaitFor([this] { return workerEnded_.load(); }));
-}
-
-TEST_F(ServiceHostTest, StopDuringAPassDoesNotWaitForThePass) {
-  inPass_ = true;
-  StartService();
-  ASSERT_TRUE(WaitFor([this] { return passEntered_.load(); }));
-  host_->OnControl(kControlStop);
-  Join();  // returns although the worker is still in its pass
-  EXPECT_EQ(side_.Reports().back(), kStop);
-  EXPECT_FALSE(workerEnded_);
-}
-
-TEST_F(ServiceHostTest, PauseParksTheWorkerAndContinueLetsItGo) {
-  StartService();
-  host_->OnControl(kControlPause);
-  EXPECT_TRUE(host_->Gate().WaitUntilParked(5000));
-  host_->OnControl(kControlInterrogate);
-  host_->OnControl(kControlContinue);
-  EXPECT_TRUE(WaitFor([this] { return !host_->Gate().WorkerParked(); }));
-  host_->OnControl(kControlContinue);  // while running: repeated, nothing else
-  host_->OnControl(kControlInterrogate);
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun, kPause, kPause, kRun, kRun, kRun}));
-  host_->OnControl(kControlStop);
-  Join();
-  EXPECT_TRUE(WaitFor([this] { return workerEnded_.load(); }));
-}
-
-TEST_F(ServiceHostTest, StopWhilePausedLeavesTheWorkerParked) {
-  StartService();
-  host_->OnControl(kControlPause);
-  ASSERT_TRUE(host_->Gate().WaitUntilParked(5000));
-  host_->OnControl(kControlStop);
-  Join();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun, kPause, kStopping, kStop}));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_TRUE(host_->Gate().WorkerParked());
-  EXPECT_FALSE(workerEnded_);
-}
-
-TEST_F(ServiceHostTest, OutsideSignalOfTheNamedEventStopsWithoutStopPending) {
-  StartService();
-  event_->Signal();
-  Join();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun, kStop}));
-}
-
-TEST_F(ServiceHostTest, RefusedRegistrationSendsNothing) {
-  side_.registerOk = false;
-  host_->ServiceMain();
-  EXPECT_TRUE(side_.Reports().empty());
-  EXPECT_EQ(event_->signals, 1);
-  EXPECT_EQ(side_.sleeps, (std::vector<uint32_t>{250}));
-}
-
-TEST_F(ServiceHostTest, ARefusedReportAtAnyStartStepEndsInStopped) {
-  const std::vector<std::vector<ServiceStatus>> expected = {
-      {kStart1, kStop}, {kStart1, kStart2, kStop}, {kStart1, kStart2, kRun, kStop}};
-  for (int refused = 1; refused <= 3; ++refused) {
-    FakeServiceSide side;
-    side.refuseReport = refused;
-    auto event = std::make_shared<LocalEvent>();
-    auto host = ServiceHost::Create(side, event, [event](ServiceHost& h) {
-      while (event->Wait(10) != NamedEvent::WaitResult::kSignalled) {
-      }
-      h.SignalStop();
-    });
-    host->ServiceMain();
-    EXPECT_EQ(side.Reports(), expected[refused - 1]) << "refused report " << refused;
-    EXPECT_GE(event->signals, 1);
-  }
-}
-
-TEST_F(ServiceHostTest, WorkerThatCannotStartEndsInStopped) {
-  side_.threadOk = false;
-  host_->ServiceMain();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kStop}));
-}
-
-TEST_F(ServiceHostTest, RefusedStopReportStillStops) {
-  side_.refuseReport = 4;
-  StartService();
-  host_->OnControl(kControlStop);
-  Join();
-  EXPECT_EQ(side_.Reports(), (std::vector<ServiceStatus>{kStart1, kStart2, kRun, kStopping, kStop}));
-}
-
-TEST_F(ServiceHostTest, SignalsAfterTheEndHaveNoEffect) {
-  StartService();
-  host_->OnControl(kControlStop);
-  Join();
-  host_->SignalStop();  // the worker's late signal, and the handler's
-  host_->OnControl(kControlStop);
-  host_->OnControl(kControlPause);
-  EXPECT_EQ(side_.Reports().size(), 5u);
 }
 
 }  // namespace

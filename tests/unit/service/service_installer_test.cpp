@@ -1,338 +1,165 @@
-// Installation and removal against a fake service manager that keeps one
-// service entry, records every call in order, counts the handles it hands out
-// and takes back, and can refuse each call the way the platform does.
+// Installation and removal against a service manager that keeps one entry,
+// logs every call (and the sleeper's pauses) in order, refuses a call when
+// told to, and fails the test when a handle is left open, closed twice, used
+// after its close or used as the wrong kind.
+#include "service/service_installer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
-#include <set>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/last_error.h"
-#include "service/service_installer.h"
 #include "service/service_names.h"
+#include "support/recording_sleeper.h"
 
 namespace orvanta {
 namespace {
 
 using Calls = std::vector<std::string>;
 
-// The platform's codes for the refusals the fake plays.
-constexpr uint32_t kServiceExists = 1073;
-constexpr uint32_t kServiceDoesNotExist = 1060;
-constexpr uint32_t kServiceDisabled = 1058;
-constexpr uint32_t kServiceNotActive = 1062;
-// Closing a handle may leave anything in the last-error value.
-constexpr uint32_t kScribbled = 6;
+constexpr uint32_t kScribbled = 6;  // what a close may leave in the last-error value
 
 const std::string kPath = "C:\\Orvanta\\orvanta.exe";
-const std::string kBlankPath = "C:\\Program Files\\Orvanta\\orvanta.exe";
 
-class FakeServiceManager : public ServiceManager {
- public:
-  ServiceHandle OpenManager() override {
-    calls.push_back("OpenManager");
-    if (refuseManager) return Refuse(error::kAccessDenied);
-    return Hand(managers_);
+struct FakeServiceManager : ServiceManager {
+  // registered: an entry left by an earlier installation.
+  FakeServiceManager(bool isRegistered, bool isRunning, std::string refused)
+      : registered(isRegistered), running(isRunning), refuse(std::move(refused)) {}
+  ~FakeServiceManager() override {
+    EXPECT_TRUE(open.empty()) << open.size() << " handles left open";
+    EXPECT_FALSE(misuse) << "a call on a handle not open, or of the wrong kind";
   }
+  ServiceHandle OpenManager() override { return Call("OpenManager", nullptr, true, 0) ? Hand(true) : nullptr; }
   ServiceHandle CreateEntry(ServiceHandle manager, const ServiceRegistration& r) override {
-    calls.push_back("CreateEntry");
-    Check(managers_, manager);
-    if (refuseCreate) return Refuse(error::kAccessDenied);
-    if (registered) return Refuse(kServiceExists);
+    if (!Call("CreateEntry", manager, true, registered ? error::kServiceExists : 0)) return nullptr;
     registered = true;
-    name = r.name;
-    displayName = r.displayName;
-    binaryPath = r.binaryPath;
-    description.clear();
-    return Hand(services_);
+    entry = {r.name, r.displayName, r.binaryPath};
+    return Hand(false);
   }
   bool SetDescription(ServiceHandle service, const char* text) override {
-    calls.push_back("SetDescription");
-    Check(services_, service);
-    if (refuseDescription) return false;
-    description = text;
+    if (!Call("SetDescription", service, false, 0)) return false;
+    entry.push_back(text);
     return true;
   }
-  ServiceHandle OpenEntry(ServiceHandle manager, const char* entry) override {
-    calls.push_back("OpenEntry");
-    Check(managers_, manager);
-    if (!registered || name != entry) return Refuse(kServiceDoesNotExist);
-    return Hand(services_);
+  ServiceHandle OpenEntry(ServiceHandle manager, const char* name) override {
+    const bool found = registered && name == std::string(kServiceName);
+    return Call("OpenEntry", manager, true, found ? 0 : error::kServiceDoesNotExist) ? Hand(false) : nullptr;
   }
   bool StartEntry(ServiceHandle service) override {
-    calls.push_back("StartEntry");
-    Check(services_, service);
-    if (running) return Refused(kErrorServiceAlreadyRunning);
-    if (refuseStart) return Refused(kServiceDisabled);
+    if (!Call("StartEntry", service, false, running ? kErrorServiceAlreadyRunning : 0)) return false;
     running = true;
     return true;
   }
   bool StopEntry(ServiceHandle service) override {
-    calls.push_back("StopEntry");
-    Check(services_, service);
-    if (!running) return Refused(kServiceNotActive);
+    if (!Call("StopEntry", service, false, running ? 0 : 1062)) return false;  // 1062: not running
     running = false;
     return true;
   }
   bool DeleteEntry(ServiceHandle service) override {
-    calls.push_back("DeleteEntry");
-    Check(services_, service);
-    if (refuseDelete) return Refused(error::kAccessDenied);
+    if (!Call("DeleteEntry", service, false, 0)) return false;
     registered = false;
     return true;
   }
   void Close(ServiceHandle handle) override {
-    if (managers_.erase(handle) == 1) {
-      calls.push_back("CloseManager");
-    } else if (services_.erase(handle) == 1) {
-      calls.push_back("CloseService");
-    } else {
-      calls.push_back("Close of a handle not open");
-    }
-    ++closed;
+    const auto found = open.find(handle);
+    calls.push_back(found == open.end() ? "Close of a handle not open"
+                                        : found->second ? "CloseManager" : "CloseService");
+    if (found != open.end()) open.erase(found);
     SetLastError(kScribbled);
   }
-  void Sleep(uint32_t milliseconds) override { calls.push_back("Sleep " + std::to_string(milliseconds)); }
 
-  // An entry as an earlier installation left it.
-  void Register(bool isRunning, const std::string& path = kPath) {
-    registered = true;
-    running = isRunning;
-    name = displayName = kServiceName;
-    binaryPath = path;
-    description = kServiceDescription;
+  // Logs the call and checks its handle; false, with the reason as the
+  // last-error value, when refused for want of rights or failing with code.
+  bool Call(const std::string& call, ServiceHandle handle, bool isManager, uint32_t code) {
+    calls.push_back(call);
+    const auto found = open.find(handle);
+    if (call != "OpenManager" && (found == open.end() || found->second != isManager)) misuse = true;
+    if (refuse == call) code = error::kAccessDenied;
+    if (code != 0) SetLastError(code);
+    return code == 0;
   }
-  size_t OpenHandles() const { return managers_.size() + services_.size(); }
-
-  // The entry the manager holds.
-  bool registered = false;
-  bool running = false;
-  std::string name, displayName, binaryPath, description;
-  // Refusals: no administrator rights, creation, description, start, deletion.
-  bool refuseManager = false;
-  bool refuseCreate = false;
-  bool refuseDescription = false;
-  bool refuseStart = false;
-  bool refuseDelete = false;
-  // What happened.
-  Calls calls;
-  int opened = 0;
-  int closed = 0;
-  bool misuse = false;  // a call on a handle that was not open, or of the wrong kind
-
- private:
-  ServiceHandle Hand(std::set<ServiceHandle>& kind) {
-    ServiceHandle handle = reinterpret_cast<ServiceHandle>(static_cast<uintptr_t>(++opened));
-    kind.insert(handle);
+  ServiceHandle Hand(bool isManager) {
+    const ServiceHandle handle = reinterpret_cast<ServiceHandle>(++handed);
+    open[handle] = isManager;
     return handle;
   }
-  void Check(const std::set<ServiceHandle>& kind, ServiceHandle handle) {
-    if (kind.count(handle) == 0) misuse = true;
-  }
-  static ServiceHandle Refuse(uint32_t code) {
-    SetLastError(code);
-    return nullptr;
-  }
-  static bool Refused(uint32_t code) {
-    SetLastError(code);
-    return false;
-  }
 
-  std::set<ServiceHandle> managers_;
-  std::set<ServiceHandle> services_;
+  bool registered, running;
+  std::string refuse;  // the call to refuse
+  Calls calls;
+  Calls entry;  // as the last creation registered it: name, display name, path, description
+  std::map<ServiceHandle, bool> open;  // handle: is a manager handle
+  uintptr_t handed = 0;
+  bool misuse = false;
 };
-
-const Calls kCreate = {"OpenManager", "CreateEntry", "SetDescription", "CloseService", "CloseManager"};
-const Calls kCreateRefused = {"OpenManager", "CreateEntry", "CloseManager"};
-const Calls kStart = {"OpenManager", "OpenEntry", "StartEntry", "CloseService", "CloseManager"};
-const Calls kStop = {"OpenManager", "OpenEntry", "StopEntry", "CloseService", "CloseManager"};
-const Calls kUninstall = {"OpenManager", "OpenEntry",   "StopEntry",    "CloseService",
-                          "OpenEntry",   "DeleteEntry", "CloseService", "CloseManager"};
-const Calls kAbsent = {"OpenManager", "OpenEntry", "CloseManager"};
-const Calls kUninstallAbsent = {"OpenManager", "OpenEntry", "OpenEntry", "CloseManager"};
 
 Calls Then(Calls first, const Calls& second) {
   first.insert(first.end(), second.begin(), second.end());
   return first;
 }
-const Calls kRemove = Then(Then(kStop, {"Sleep 800"}), kUninstall);
+const Calls kCreate = {"OpenManager", "CreateEntry", "SetDescription", "CloseService", "CloseManager"};
+const Calls kCreateRefused = {"OpenManager", "CreateEntry", "CloseManager"};
+const Calls kStart = {"OpenManager", "OpenEntry", "StartEntry", "CloseService", "CloseManager"};
+const Calls kAbsent = {"OpenManager", "OpenEntry", "CloseManager"};
+const Calls kRemove = {"OpenManager", "OpenEntry", "StopEntry", "CloseService", "CloseManager", "sleep 800",
+                       "OpenManager", "OpenEntry", "StopEntry", "CloseService",
+                       "OpenEntry",   "DeleteEntry", "CloseService", "CloseManager"};
 
-class ServiceInstallerTest : public testing::Test {
- protected:
-  void ExpectEverythingClosed() {
-    EXPECT_EQ(manager_.OpenHandles(), 0u);
-    EXPECT_EQ(manager_.closed, manager_.opened);
-    EXPECT_FALSE(manager_.misuse);
-  }
-
-  FakeServiceManager manager_;
-};
-
-TEST_F(ServiceInstallerTest, FirstInstallCreatesTheEntryAndStartsIt) {
-  EXPECT_TRUE(InstallService(manager_, kPath));
-  EXPECT_EQ(manager_.calls, Then(kCreate, kStart));
-  EXPECT_EQ(manager_.name, "OrvantaService");
-  EXPECT_EQ(manager_.displayName, "OrvantaService");
-  EXPECT_EQ(manager_.binaryPath, kPath);
-  EXPECT_EQ(manager_.description, "Internet time synchronizing utility");
-  EXPECT_TRUE(manager_.running);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, PathWithBlanksIsRegisteredInQuotes) {
-  EXPECT_TRUE(InstallService(manager_, kBlankPath));
-  EXPECT_EQ(manager_.binaryPath, "\"" + kBlankPath + "\"");
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, PathThatIsEmptyOrTooLongRegistersNothing) {
-  // 259 characters and the terminator fill the platform's path limit exactly;
-  // the quotes the blank asks for do not count against the executable's path.
-  const std::string longest = "C:\\Program Files\\" + std::string(259 - 21, 'x') + ".exe";
-  ASSERT_EQ(longest.size(), 259u);
-  EXPECT_TRUE(InstallService(manager_, longest));
-  EXPECT_EQ(manager_.binaryPath, "\"" + longest + "\"");
-
-  for (const std::string& path : {std::string(), longest + "e"}) {
-    FakeServiceManager refused;
-    SetLastError(0);
-    EXPECT_FALSE(InstallService(refused, path)) << path.size();
-    EXPECT_EQ(LastError(), error::kInvalidParameter);
-    EXPECT_TRUE(refused.calls.empty()) << "no manager is opened";
-    EXPECT_FALSE(refused.registered);
-  }
-}
-
-TEST_F(ServiceInstallerTest, SecondInstallWhileRunningCountsAsInstalled) {
-  manager_.Register(true);
-  EXPECT_TRUE(InstallService(manager_, kPath));
-  // Creation fails (the entry exists), the start answers "already running".
-  EXPECT_EQ(manager_.calls, Then(kCreateRefused, kStart));
-  EXPECT_TRUE(manager_.running);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, StoppedEntryWithAnotherPathIsStartedUnchanged) {
-  manager_.Register(false, "D:\\elsewhere\\orvanta.exe");
-  EXPECT_TRUE(InstallService(manager_, kPath));
-  EXPECT_EQ(manager_.calls, Then(kCreateRefused, kStart));
-  EXPECT_EQ(manager_.binaryPath, "D:\\elsewhere\\orvanta.exe");
-  EXPECT_TRUE(manager_.running);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, InstallFailsWhenTheStartFails) {
-  // Without administrator rights nothing is registered and nothing started.
-  manager_.refuseManager = true;
-  EXPECT_FALSE(InstallService(manager_, kPath));
-  EXPECT_EQ(manager_.calls, Calls({"OpenManager", "OpenManager"}));
-  EXPECT_FALSE(manager_.registered);
-
-  // A start refused for another reason than "already running".
-  FakeServiceManager disabled;
-  disabled.refuseStart = true;
-  EXPECT_FALSE(InstallService(disabled, kPath));
-  EXPECT_TRUE(disabled.registered);
-  EXPECT_FALSE(disabled.running);
-
-  // Creation refused and no entry to start.
-  FakeServiceManager denied;
-  denied.refuseCreate = true;
-  EXPECT_FALSE(InstallService(denied, kPath));
-  EXPECT_EQ(denied.calls, Then(kCreateRefused, kAbsent));
-}
-
-TEST_F(ServiceInstallerTest, RefusedDescriptionStillCountsAsCreated) {
-  manager_.refuseDescription = true;
-  EXPECT_TRUE(InstallServiceByName(manager_, kServiceName, kPath.c_str(), kServiceDescription));
-  EXPECT_TRUE(manager_.registered);
-  EXPECT_EQ(manager_.description, "");
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, RemovingARunningServiceStopsWaitsAndDeletes) {
-  manager_.Register(true);
-  EXPECT_TRUE(RemoveService(manager_));
-  EXPECT_EQ(manager_.calls, kRemove);
-  EXPECT_FALSE(manager_.registered);
-  EXPECT_FALSE(manager_.running);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, RemovingAStoppedServiceDeletesItAnyway) {
-  manager_.Register(false);
-  EXPECT_TRUE(RemoveService(manager_));
-  EXPECT_EQ(manager_.calls, kRemove);  // both stop requests refused, quietly
-  EXPECT_FALSE(manager_.registered);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, RemovingWithNothingToDeleteAnswersFalse) {
-  EXPECT_FALSE(RemoveService(manager_));
-  EXPECT_EQ(manager_.calls, Then(Then(kAbsent, {"Sleep 800"}), kUninstallAbsent));
-
-  FakeServiceManager denied;
-  denied.Register(false);
-  denied.refuseDelete = true;
-  EXPECT_FALSE(RemoveService(denied));
-  EXPECT_TRUE(denied.registered);
-
-  // Without administrator rights: the pause all the same, and nothing else.
-  FakeServiceManager refused;
-  refused.refuseManager = true;
-  EXPECT_FALSE(RemoveService(refused));
-  EXPECT_EQ(refused.calls, Calls({"OpenManager", "Sleep 800", "OpenManager"}));
-}
-
-TEST_F(ServiceInstallerTest, NameLayerAnswers) {
-  manager_.Register(false);
-  EXPECT_FALSE(StopServiceByName(manager_, kServiceName)) << "a stopped service takes no stop request";
-  EXPECT_TRUE(StartServiceByName(manager_, kServiceName));
-  EXPECT_TRUE(StartServiceByName(manager_, kServiceName)) << "already running counts as started";
-  EXPECT_TRUE(StopServiceByName(manager_, kServiceName));
-  EXPECT_FALSE(StopServiceByName(manager_, "OtherService"));
-  EXPECT_FALSE(StartServiceByName(manager_, "OtherService"));
-  EXPECT_FALSE(UninstallServiceByName(manager_, "OtherService"));
-  EXPECT_TRUE(manager_.registered);
-  ExpectEverythingClosed();
-}
-
-TEST_F(ServiceInstallerTest, EveryHandleIsClosedOnEveryPath) {
-  struct Arrangement {
+TEST(ServiceInstallerTest, InstallAndRemoveAnswerCallAndCloseEverything) {
+  const Calls removeAbsent = Then(kAbsent, {"sleep 800", "OpenManager", "OpenEntry", "OpenEntry", "CloseManager"});
+  const struct {
     const char* name;
-    std::function<void(FakeServiceManager&)> arrange;
+    bool remove, registered, running;
+    const char* refuse;
+    bool answer;
+    Calls calls;
+    uint32_t error;  // when the answer is false
+  } cases[] = {
+      {"first install", false, false, false, "", true, Then(kCreate, kStart), 0},
+      {"install, running already", false, true, true, "", true, Then(kCreateRefused, kStart), 0},
+      {"install, stopped: started as it is", false, true, false, "", true, Then(kCreateRefused, kStart), 0},
+      {"install, no description", false, false, false, "SetDescription", true, Then(kCreate, kStart), 0},
+      {"install, no rights", false, false, false, "OpenManager", false, {"OpenManager", "OpenManager"},
+       error::kAccessDenied},
+      {"install, start refused", false, false, false, "StartEntry", false, Then(kCreate, kStart),
+       error::kAccessDenied},
+      {"install, creation refused", false, false, false, "CreateEntry", false, Then(kCreateRefused, kAbsent),
+       error::kServiceDoesNotExist},
+      {"remove, running", true, true, true, "", true, kRemove, 0},
+      {"remove, stopped: both stop requests refused, quietly", true, true, false, "", true, kRemove, 0},
+      {"remove, nothing registered", true, false, false, "", false, removeAbsent, error::kServiceDoesNotExist},
+      {"remove, deletion refused", true, true, false, "DeleteEntry", false, kRemove, error::kAccessDenied},
+      {"remove, no rights", true, false, false, "OpenManager", false, {"OpenManager", "sleep 800", "OpenManager"},
+       error::kAccessDenied},
   };
-  const Arrangement arrangements[] = {
-      {"nothing registered", [](FakeServiceManager&) {}},
-      {"registered, stopped", [](FakeServiceManager& m) { m.Register(false); }},
-      {"registered, running", [](FakeServiceManager& m) { m.Register(true); }},
-      {"no manager", [](FakeServiceManager& m) { m.refuseManager = true; }},
-      {"creation refused", [](FakeServiceManager& m) { m.refuseCreate = true; }},
-      {"description refused", [](FakeServiceManager& m) { m.refuseDescription = true; }},
-      {"start refused", [](FakeServiceManager& m) { m.refuseStart = true; }},
-      {"deletion refused",
-       [](FakeServiceManager& m) {
-         m.Register(true);
-         m.refuseDelete = true;
-       }},
-  };
-  const std::function<bool(FakeServiceManager&)> operations[] = {
-      [](FakeServiceManager& m) { return InstallService(m, kBlankPath); },
-      [](FakeServiceManager& m) { return RemoveService(m); },
-      [](FakeServiceManager& m) { return StopServiceByName(m, kServiceName); },
-  };
-  for (const Arrangement& a : arrangements) {
-    for (size_t op = 0; op < 3; ++op) {
-      SCOPED_TRACE(std::string(a.name) + ", operation " + std::to_string(op));
-      FakeServiceManager m;
-      a.arrange(m);
-      operations[op](m);
-      EXPECT_EQ(m.OpenHandles(), 0u);
-      EXPECT_EQ(m.closed, m.opened);
-      EXPECT_FALSE(m.misuse);
-    }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeServiceManager m(c.registered, c.running, c.refuse);
+    test::RecordingSleeper sleeper(m.calls);
+    EXPECT_EQ(c.remove ? RemoveService(m, sleeper) : InstallService(m, kPath), c.answer);
+    EXPECT_EQ(c.answer ? 0 : LastError(), c.error);
+    EXPECT_EQ(m.calls, c.calls);
+  }
+  FakeServiceManager m(false, false, "");
+  ASSERT_TRUE(InstallService(m, kPath));
+  EXPECT_EQ(m.entry, Calls({"OrvantaService", "OrvantaService", kPath, "Internet time synchronizing utility"}));
+}
+
+TEST(ServiceInstallerTest, PathWithBlanksIsQuotedAndAPathEmptyOrTooLongRegistersNothing) {
+  // 259 characters and the terminator fill the path limit; the quotes do not count.
+  const std::string longest = "C:\\Program Files\\" + std::string(259 - 21, 'x') + ".exe";
+  FakeServiceManager fits(false, false, "");
+  EXPECT_TRUE(InstallService(fits, longest));
+  EXPECT_EQ(fits.entry.at(2), "\"" + longest + "\"");
+  for (const std::string& path : {std::string(), longest + "e"}) {
+    FakeServiceManager m(false, false, "");
+    EXPECT_FALSE(InstallService(m, path)) << path.size();
+    EXPECT_EQ(LastError(), error::kInvalidParameter);
+    EXPECT_TRUE(m.calls.empty()) << "no manager is opened";
   }
 }
 
