@@ -8,6 +8,7 @@
 
 #include "app/time_sync_app.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/host_resolver.h"
 #include "platform/process.h"
 #include "platform/service_manager.h"
@@ -18,6 +19,7 @@
 #include "service/service_names.h"
 #include "service/sync_worker.h"
 #include "settings/settings_readers.h"
+#include "sync/server_query.h"
 #include "sync/synchronization_pass.h"
 #ifdef _WIN32
 #include "ui/options_dialog.h"
@@ -88,7 +90,7 @@ int RunOptions(TimeSyncApp& app) {
   // There is no settings window here: say where the settings live instead.
   std::fprintf(stderr, "orvanta: no options window on this platform; edit the settings file %s\n",
                app.Settings().Path().c_str());
-  return 2;
+  return kExitUsage;
 #endif
 }
 
@@ -102,6 +104,18 @@ StartupServices RealStartupServices() {
   services.createNamedEvent = CreateNamedEvent;
   services.synchronize = [](const SettingsFile& settings) {
     return RunSynchronizationPass(settings, RealClock(), RealResolver());
+  };
+  services.queryServers = [](const std::vector<std::string>& hosts,
+                             const std::function<void(const std::string&)>& print) {
+    SntpClient client(RealClock(), RealResolver());  // a client only reads the clock
+    return QueryServers(client, hosts, kNtpPort, print);
+  };
+  services.writeConsole = [](const std::string& line, bool error) {
+    static const bool attached = (UseCallerConsole(), true);
+    (void)attached;
+    std::FILE* stream = error ? stderr : stdout;
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
   };
   return services;
 }

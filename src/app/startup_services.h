@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/named_event.h"
 #include "platform/sleeper.h"
@@ -19,6 +20,12 @@ struct StartupServices {
   std::function<bool(const std::string& commandLine)> launchCommand;  // absent: "/I" does nothing
   std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
   std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
+  // "query": asks each host and hands each line to print; returns how many answered.
+  std::function<int(const std::vector<std::string>& hosts, const std::function<void(const std::string&)>& print)>
+      queryServers;
+  // One line to the console of whoever started the program (standard
+  // output, or standard error when error is set).
+  std::function<void(const std::string& line, bool error)> writeConsole;
 };
 
 }  // namespace orvanta

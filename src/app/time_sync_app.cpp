@@ -38,6 +38,8 @@ bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
     if (routines_.options) exitCode_ = routines_.options(*this);
   } else if (SameWord(argv[1], kWordOnce)) {
     RunOnce();
+  } else if (SameWord(argv[1], kWordQuery)) {
+    RunQuery(argc, argv);
   } else {
     RunBackgroundRole(argv[1]);
   }
@@ -49,6 +51,24 @@ bool TimeSyncApp::Synchronize() { return services_.synchronize && services_.sync
 void TimeSyncApp::RunOnce() {
   services_.sleeper->Sleep(ReadOnceDelayMs(settings_));
   exitCode_ = Synchronize() ? kExitSuccess : kExitNotSynchronized;
+}
+
+// Asks and reports; never sets the clock nor writes the settings file.
+void TimeSyncApp::RunQuery(int argc, const char* const* argv) {
+  std::vector<std::string> hosts(argv + 2, argv + argc);
+  for (const std::string& host : hosts) {
+    if (host.empty() || host[0] == '-') {
+      if (services_.writeConsole) services_.writeConsole(kQueryUsage, true);
+      exitCode_ = kExitUsage;
+      return;
+    }
+  }
+  if (hosts.empty()) LoadServerList(settings_, hosts);
+  const auto print = [this](const std::string& line) {
+    if (services_.writeConsole) services_.writeConsole(line, false);
+  };
+  const int answered = services_.queryServers ? services_.queryServers(hosts, print) : 0;
+  exitCode_ = answered > 0 ? kExitSuccess : kExitFailure;
 }
 
 void TimeSyncApp::LaunchInstaller(const char* option, const char* package) {

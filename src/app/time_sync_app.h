@@ -16,6 +16,7 @@ namespace orvanta {
 constexpr int kExitSuccess = 0;
 constexpr int kExitNotSynchronized = 1;  // "once" could not set the clock
 constexpr int kExitFailure = 1;          // start-up failed, or the role failed
+constexpr int kExitUsage = 2;            // a command line the role does not take
 
 class TimeSyncApp {
  public:
@@ -34,6 +35,7 @@ class TimeSyncApp {
 
  private:
   void RunOnce();
+  void RunQuery(int argc, const char* const* argv);
   void LaunchInstaller(const char* option, const char* package);
   void RunBackgroundRole(const char* argument);
 

@@ -23,6 +23,12 @@ bool HasZeroTimestamp(const ReplyFields& reply) {
   return reply.receive == NtpTimestamp() || reply.transmit == NtpTimestamp();
 }
 
+double RoundTripDelay(const ReplyFields& reply) {
+  return reply.arrival.SecondsSince(reply.originate) - reply.transmit.SecondsSince(reply.receive);
+}
+
+bool HasNegativeDelay(const ReplyFields& reply) { return RoundTripDelay(reply) < 0; }
+
 uint32_t ReplyRejection(const ReplyFields& reply, const NtpTimestamp& sent) {
   if (IsTooShort(reply)) return error::kReplyTooShort;
   if (IsNotFromServer(reply)) return error::kReplyNotServer;
@@ -31,6 +37,7 @@ uint32_t ReplyRejection(const ReplyFields& reply, const NtpTimestamp& sent) {
   if (IsUnsynchronized(reply)) return error::kReplyUnsynchronized;
   if (HasBadStratum(reply)) return error::kReplyBadStratum;
   if (HasZeroTimestamp(reply)) return error::kReplyZeroTimestamp;
+  if (HasNegativeDelay(reply)) return error::kReplyNegativeDelay;
   return error::kSuccess;
 }
 

@@ -47,15 +47,25 @@ ReplyFields DecodeReply(const uint8_t* buffer, std::size_t length) {
 
 }  // namespace
 
+bool SntpClient::LastAddress(uint32_t& address) const {
+  address = address_;
+  return addressKnown_;
+}
+
 bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
+  addressKnown_ = false;
   if (host == nullptr || port < 0 || port > 0xFFFF) {
     SetLastError(error::kInvalidParameter);
     return false;
   }
+  // A dotted quad never reaches the resolver; a name that does not resolve
+  // ends the query before anything is sent.
+  addressKnown_ = UdpSocket::ParseDottedQuad(host, address_) || resolver_.Resolve(host, address_);
+  if (!addressKnown_) return false;
   // The socket closes on every way out without touching the last-error value.
   UdpSocket socket;
   if (!socket.IsOpen()) return false;
-  if (!socket.Connect(host, static_cast<uint16_t>(port), resolver_)) return false;
+  if (!socket.Connect(address_, static_cast<uint16_t>(port))) return false;
 
   const NtpTimestamp sent = NtpTimestamp::Now(clock_);
   const Request request = BuildRequest(sent);
@@ -72,7 +82,8 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const int received = socket.Receive(buffer, sizeof buffer);
   if (received == kSocketError) return false;
 
-  const ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received));
+  ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received));
+  fields.arrival = reply.arrival;
   const uint32_t rejection = ReplyRejection(fields, sent);
   if (rejection != error::kSuccess) {
     SetLastError(rejection);
@@ -88,7 +99,7 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const NtpTimestamp& t2 = reply.receive;
   const NtpTimestamp& t3 = reply.transmit;
   const NtpTimestamp& t4 = reply.arrival;
-  reply.delay = t4.SecondsSince(t1) - t3.SecondsSince(t2);
+  reply.delay = RoundTripDelay(fields);
   reply.offset = (t2.SecondsSince(t1) + t3.SecondsSince(t4)) * 0.5;
   return true;
 }

@@ -15,7 +15,7 @@ namespace {
 // "adjusted" and "last" go into the file together, in one write, so a reader
 // never sees the offset of one adjustment beside the time of another.
 void RecordAdjustment(const SettingsFile& settings, Clock& clock, double offset, const NtpTimestamp& newTime) {
-  const SystemTime utc = ToSystemTimeNearestEra(newTime, clock.NowUtc());
+  const SystemTime utc = ToSystemTimeNearestEra(newTime, clock.Now());
   SystemTime local;
   if (!UtcToLocalTime(utc, local)) local = utc;
   WriteSyncResult(settings, local, offset);  // a failed record does not undo the adjustment
@@ -23,12 +23,15 @@ void RecordAdjustment(const SettingsFile& settings, Clock& clock, double offset,
 
 }  // namespace
 
-bool SetClock(Clock& clock, const NtpTimestamp& timestamp) {
+bool MoveClock(Clock& clock, double offset, NtpTimestamp& newTime) {
   bool set = false;
   if (clock.GrantSetRight()) {
+    const UtcInstant now = clock.Now();
+    const NtpTimestamp moved = NtpTimestamp::FromInstant(now).PlusSeconds(offset);
     // Read in the era of the clock's own time, so a wrapped timestamp never
     // sends the clock back to 1900.
-    set = clock.SetUtc(ToSystemTimeNearestEra(timestamp, clock.NowUtc()));
+    set = clock.Set(ToInstantNearestEra(moved, now));
+    if (set) newTime = moved;
   }
   LastErrorKeeper keep;  // the reason of a refusal outlives the withdrawal
   clock.WithdrawSetRight();
@@ -43,9 +46,8 @@ bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostReso
   SntpReply reply;
   for (const std::string& server : servers) {
     if (!client.Query(server.c_str(), port, reply)) continue;
-    // The current time, read after the reply arrived, moved by the offset.
-    const NtpTimestamp newTime = NtpTimestamp::Now(clock).PlusSeconds(reply.offset);
-    if (!SetClock(clock, newTime)) continue;
+    NtpTimestamp newTime;
+    if (!MoveClock(clock, reply.offset, newTime)) continue;
     RecordAdjustment(settings, clock, reply.offset, newTime);
     return true;
   }

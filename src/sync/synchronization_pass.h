@@ -16,9 +16,11 @@ namespace orvanta {
 // port except in tests.
 bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port = kNtpPort);
 
-// Sets the clock to a timestamp, read in the era of the clock's own time:
-// grant the right, set, withdraw (in every case). True when the system
-// accepted the new time; on false the last-error value tells why.
-bool SetClock(Clock& clock, const NtpTimestamp& timestamp);
+// Moves the clock by offset seconds: grant the right, read the time, set it
+// to that time plus the offset (read in the era of the clock's own time), and
+// withdraw the right in every case. The time is read after the grant, as
+// close to the change as it can be. True when the system accepted the new
+// time, which newTime then holds; on false the last-error value tells why.
+bool MoveClock(Clock& clock, double offset, NtpTimestamp& newTime);
 
 }  // namespace orvanta

@@ -2,6 +2,7 @@
 // for the operating system and for the roles' routines.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,14 @@ class DispatchTest : public testing::Test, public Sleeper {
       log_.push_back("pass");
       return passSucceeds_;
     };
+    services.queryServers = [this](const std::vector<std::string>& hosts,
+                                   const std::function<void(const std::string&)>& print) {
+      for (const std::string& host : hosts) print("asked " + host);
+      return answers_;
+    };
+    services.writeConsole = [this](const std::string& line, bool error) {
+      log_.push_back((error ? "stderr " : "stdout ") + line);
+    };
     return services;
   }
 
@@ -77,6 +86,7 @@ class DispatchTest : public testing::Test, public Sleeper {
   std::vector<std::string> log_;
   bool eventExists_ = false;
   bool passSucceeds_ = true;
+  int answers_ = 1;
 };
 
 using Log = std::vector<std::string>;
@@ -130,6 +140,23 @@ TEST_F(DispatchTest, OnceWaitsItsClampedDelayAndTellsWhetherTheClockWasSet) {
   passSucceeds_ = false;
   Run({"once"}, &status);
   EXPECT_EQ(status, kExitNotSynchronized);
+}
+
+// "query" asks the hosts given, else the stored servers; it sets nothing and
+// writes nothing, and its status says whether any server answered.
+TEST_F(DispatchTest, QueryReportsAndTellsWhetherAnyServerAnswered) {
+  int status = -1;
+  EXPECT_EQ(Run({"Query", "a.example", "127.0.0.1"}, &status),
+            (Log{"stdout asked a.example", "stdout asked 127.0.0.1"}));
+  EXPECT_EQ(status, kExitSuccess);
+  answers_ = 0;
+  EXPECT_EQ(Run({"query"}, &status), Log{"stdout asked pool.ntp.org"});
+  EXPECT_EQ(status, kExitFailure);
+  SettingsFile(dir_.File("orvanta.ini")).WriteString("SERVERS", "server_1", "stored.example");
+  EXPECT_EQ(Run({"query"}), Log{"stdout asked stored.example"});
+  EXPECT_EQ(Run({"query", "a.example", "-v"}, &status), Log{"stderr usage: orvanta query [HOST...]"});
+  EXPECT_EQ(status, kExitUsage);
+  EXPECT_FALSE(test::ReadBytes(dir_.File("orvanta.ini")).find("INFO") != std::string::npos);
 }
 
 }  // namespace

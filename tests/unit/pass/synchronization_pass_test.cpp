@@ -53,9 +53,7 @@ TEST_F(SynchronizationPassTest, FirstApplicableAnswerWinsAndLaterServersAreNotAs
   EXPECT_EQ(resolver_.asked, (std::vector<std::string>{"first.unresolvable", "second.example"}));
   EXPECT_EQ(server_.Datagrams().size(), 1u);
   EXPECT_EQ(clock_.log, (std::vector<std::string>{"grant", "set", "withdraw"}));
-  ASSERT_EQ(clock_.setTo.size(), 1u);
-  const int64_t setMs = SecondsSince1900(clock_.setTo[0]) * 1000 + clock_.setTo[0].wMilliseconds;
-  EXPECT_NEAR(static_cast<double>(setMs - SecondsSince1900(MakeUtc(2026, 12, 7, 10)) * 1000), 2500.0, 1.0);
+  EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 2, 500))});
   EXPECT_EQ(Adjusted(), "2.500");
 }
 
@@ -82,27 +80,27 @@ TEST_F(SynchronizationPassTest, NothingIsWrittenWhenNoServerCanBeApplied) {
   EXPECT_EQ(test::ReadBytes(settings_.Path()), listed);
 }
 
-// The offset is applied to the time read after the reply, and recorded with
-// its sign and three decimals; an offset of 0 still sets the clock.
+// The offset is applied to the time read after the grant, to the
+// nanosecond, and recorded with its sign and three decimals; an offset of 0
+// still sets the clock.
 TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
   struct Case {
     int64_t ahead;
     const char* adjusted;
-    SystemTime setTo;
+    UtcInstant setTo;
   };
   const Case cases[] = {
-      {0, "0.000", MakeUtc(2026, 12, 7, 10, 0, 0)},
-      {-(kSecond + kSecond / 4), "-1.250", MakeUtc(2026, 12, 7, 9, 59, 58, 750)},
+      {0, "0.000", test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 0), 123457)},
+      {-(kSecond + kSecond / 4), "-1.250", test::InstantOf(MakeUtc(2026, 12, 7, 9, 59, 58, 750), 123457)},
+      {8590, "0.000", test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 0), 125457)},  // 2 us
   };
   Servers({"a.example"});
   for (const Case& c : cases) {
     ServerAhead(c.ahead);
+    clock_.SetSequence({test::InstantOf(MakeUtc(2026, 12, 7, 10), 123457)});
     clock_.setTo.clear();
     ASSERT_TRUE(Pass());
-    ASSERT_EQ(clock_.setTo.size(), 1u);
-    SystemTime set = clock_.setTo[0];
-    set.wDayOfWeek = 0;
-    EXPECT_EQ(set, c.setTo) << c.adjusted;
+    EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{c.setTo}) << c.adjusted;
     EXPECT_EQ(Adjusted(), c.adjusted);
   }
 }
@@ -120,10 +118,7 @@ TEST_F(SynchronizationPassTest, ClockIsSetRightAcrossTheEraWrap) {
     clock_.Set(c[0]);
     clock_.setTo.clear();
     ASSERT_TRUE(Pass());
-    ASSERT_EQ(clock_.setTo.size(), 1u);
-    SystemTime set = clock_.setTo[0];
-    set.wDayOfWeek = 0;
-    EXPECT_EQ(set, c[1]) << set.wYear << "-" << set.wMonth << "-" << set.wDay << " " << set.wSecond;
+    EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{test::InstantOf(c[1])}) << c[1].wYear;
     SystemTime last;
     ASSERT_TRUE(ReadLastSync(settings_, last));
     EXPECT_GE(last.wYear, 2036);
