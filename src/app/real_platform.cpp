@@ -75,7 +75,7 @@ void RunService(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEvent) {
   // The service has stopped; its worker may still stand anywhere, paused or
   // mid-pass, holding on to this process's objects. End here, as the
   // service manager expects, rather than unwind under it.
-  if (dispatched) EndProcessNow(kExitSuccess);
+  if (dispatched) EndProcessNow(host->Failed() ? kExitFailure : kExitSuccess);
 }
 
 int RunOptions(TimeSyncApp& app) {
@@ -100,7 +100,7 @@ StartupServices RealStartupServices() {
   StartupServices services;
   services.executablePath = ExecutablePath();
   services.sleeper = &RealSleeper();
-  services.launchCommand = LaunchCommand;
+  services.launchInstaller = LaunchInstaller;
   services.createNamedEvent = CreateNamedEvent;
   services.synchronize = [](const SettingsFile& settings) {
     return RunSynchronizationPass(settings, RealClock(), RealResolver());

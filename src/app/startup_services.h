@@ -17,7 +17,7 @@ namespace orvanta {
 struct StartupServices {
   std::string executablePath;
   Sleeper* sleeper = nullptr;  // the start-up delay of "once"
-  std::function<bool(const std::string& commandLine)> launchCommand;  // absent: "/I" does nothing
+  std::function<bool(const std::string& commandLine)> launchInstaller;  // absent: "/I" does nothing
   std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
   std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
   // "query": asks each host and hands each line to print; returns how many answered.

@@ -72,11 +72,11 @@ void TimeSyncApp::RunQuery(int argc, const char* const* argv) {
 }
 
 void TimeSyncApp::LaunchInstaller(const char* option, const char* package) {
-  if (!services_.launchCommand) return;
+  if (!services_.launchInstaller) return;
   const int size = std::snprintf(nullptr, 0, kInstallerCommandFormat, option, package);
   std::vector<char> commandLine(static_cast<size_t>(size) + 1);
   std::snprintf(commandLine.data(), commandLine.size(), kInstallerCommandFormat, option, package);
-  services_.launchCommand(commandLine.data());  // a failure to launch is not reported
+  services_.launchInstaller(commandLine.data());  // a failure to launch is not reported
 }
 
 void TimeSyncApp::RunBackgroundRole(const char* argument) {

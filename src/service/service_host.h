@@ -4,6 +4,7 @@
 // ServicePlatform, and the worker runs behind a pause gate.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,9 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
 
   PauseGate& Gate() { return gate_; }
   uint32_t CurrentState() const;
+  // Whether the service ended because it could not run (its stopped report
+  // carried an exit code other than 0, or none could be sent at all).
+  bool Failed() const { return failed_; }
 
  private:
   ServiceHost(ServicePlatform& platform, Sleeper& sleeper, std::shared_ptr<NamedEvent> namedEvent,
@@ -64,7 +68,8 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   bool Send(uint32_t state, uint32_t checkPoint, uint32_t waitHint);
   void OpenStopEvent();
   void CloseStopEvent();
-  void WindDown(bool closeStopEvent);
+  enum ExitReason { kExitNormally, kExitNoWorkerThread, kExitReportRefused };
+  void WindDown(bool closeStopEvent, ExitReason reason = kExitNormally);
 
   ServicePlatform& platform_;
   Sleeper& sleeper_;
@@ -83,6 +88,7 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   std::shared_ptr<ManualResetEvent> stopEvent_;
   bool stopClosed_ = false;
   bool stopAskedEarly_ = false;
+  std::atomic<bool> failed_{false};
 };
 
 }  // namespace orvanta

@@ -30,6 +30,10 @@ struct ReplyFields {
   NtpTimestamp arrival;  // ours: when the reply was found waiting
 };
 
+// The fields of a datagram of length bytes (bytes it lacks count as zero),
+// found waiting at arrival.
+ReplyFields DecodeReply(const uint8_t* datagram, std::size_t length, const NtpTimestamp& arrival);
+
 bool IsTooShort(const ReplyFields& reply);
 bool IsNotFromServer(const ReplyFields& reply);
 // True unless originate is exactly the transmit timestamp sent, all 64 bits.

@@ -11,9 +11,6 @@ namespace orvanta {
 namespace {
 
 // The message layout (RFC 4330): byte offsets of the fields we write or read.
-constexpr std::size_t kStratumOffset = 1;
-constexpr std::size_t kOriginateOffset = 24;
-constexpr std::size_t kReceiveOffset = 32;
 constexpr std::size_t kTransmitOffset = 40;
 // Leap indicator 0, version 3, mode 3 (client).
 constexpr uint8_t kClientRequestHeader = 0x1B;
@@ -30,19 +27,6 @@ Request BuildRequest(const NtpTimestamp& transmit) {
   request.bytes[0] = kClientRequestHeader;
   transmit.ToNetwork(request.bytes + kTransmitOffset);
   return request;
-}
-
-// buffer holds kReplyBufferSize bytes, zero past the datagram's length.
-ReplyFields DecodeReply(const uint8_t* buffer, std::size_t length) {
-  ReplyFields fields;
-  fields.length = length;
-  fields.leapIndicator = buffer[0] >> 6;
-  fields.mode = buffer[0] & 0x07u;
-  fields.stratum = buffer[kStratumOffset];
-  fields.originate = NtpTimestamp::FromNetwork(buffer + kOriginateOffset);
-  fields.receive = NtpTimestamp::FromNetwork(buffer + kReceiveOffset);
-  fields.transmit = NtpTimestamp::FromNetwork(buffer + kTransmitOffset);
-  return fields;
 }
 
 }  // namespace
@@ -82,8 +66,7 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const int received = socket.Receive(buffer, sizeof buffer);
   if (received == kSocketError) return false;
 
-  ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received));
-  fields.arrival = reply.arrival;
+  const ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received), reply.arrival);
   const uint32_t rejection = ReplyRejection(fields, sent);
   if (rejection != error::kSuccess) {
     SetLastError(rejection);

@@ -228,7 +228,10 @@ void DeliverControls(DispatchedService& service, int signals, const std::functio
     pollfd watched[2] = {{service.wake.Get(), POLLIN, 0}, {deliver ? signals : -1, POLLIN, 0}};
     if (::poll(watched, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return;  // nothing more can be delivered; the service ends on its own
+      // Nothing more can be waited for: end the service as a stop does, so
+      // its stopped report goes out and the service main routine returns.
+      onControl(kControlStop);
+      return;
     }
     if (watched[0].revents != 0) {
       // A new report may forbid the control: look at the state again first.

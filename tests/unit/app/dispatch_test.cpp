@@ -32,7 +32,7 @@ class DispatchTest : public testing::Test, public Sleeper {
     StartupServices services;
     services.executablePath = dir_.File("orvanta.exe");
     services.sleeper = this;
-    services.launchCommand = [this](const std::string& line) {
+    services.launchInstaller = [this](const std::string& line) {
       log_.push_back("launch " + line);
       return true;
     };
