@@ -1,5 +1,6 @@
 #include "app/real_platform.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -14,6 +15,7 @@
 #include "platform/service_manager.h"
 #include "platform/service_side.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
 #include "service/service_host.h"
 #include "service/service_installer.h"
 #include "service/service_names.h"
@@ -45,8 +47,17 @@ class RealServicePlatform final : public ServicePlatform {
   }
 };
 
-bool InstallThisService() { return InstallService(SystemServiceManager(), ExecutablePath()); }
-bool RemoveThisService() { return RemoveService(SystemServiceManager(), RealSleeper()); }
+// The service and its Event Log source go and come together.
+bool InstallThisService() {
+  const std::string path = ExecutablePath();
+  RegisterLogSource(path);  // without it the service runs all the same, its records unnamed
+  return InstallService(SystemServiceManager(), path);
+}
+bool RemoveThisService() {
+  const bool removed = RemoveService(SystemServiceManager(), RealSleeper());
+  if (removed) RemoveLogSource();
+  return removed;
+}
 
 WorkerEnvironment WorkerFor(TimeSyncApp& app, NamedEvent& stopEvent) {
   WorkerEnvironment env;
@@ -70,6 +81,8 @@ void RunService(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEvent) {
     env.signalStop = [&h] { h.SignalStop(); };
     SyncWorker(env).ThreadMain();
   });
+  host->SetLog(app.Log(), std::string(kServiceName) + " " + ORVANTA_VERSION + " started; settings file " +
+                              app.Settings().Path() + ".");
   const bool dispatched = RunServiceDispatcher(
       kServiceName, [host] { host->ServiceMain(); }, [host](uint32_t control) { host->OnControl(control); });
   // The service has stopped; its worker may still stand anywhere, paused or
@@ -102,9 +115,16 @@ StartupServices RealStartupServices() {
   services.sleeper = &RealSleeper();
   services.launchInstaller = LaunchInstaller;
   services.createNamedEvent = CreateNamedEvent;
-  services.synchronize = [](const SettingsFile& settings) {
-    return RunSynchronizationPass(settings, RealClock(), RealResolver());
+  services.synchronize = [](const SettingsFile& settings, PassReport& report) {
+    return RunSynchronizationPass(settings, RealClock(), RealResolver(), report);
   };
+  services.openLog = OpenSystemLog;
+  services.steadyMs = [] {
+    return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count());
+  };
+  services.announce = [](const std::string& status) { SendServiceStatusText(status); };
   services.queryServers = [](const std::vector<std::string>& hosts,
                              const std::function<void(const std::string&)>& print) {
     SntpClient client(RealClock(), RealResolver());  // a client only reads the clock

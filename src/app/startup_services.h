@@ -10,6 +10,8 @@
 
 #include "platform/named_event.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
+#include "sync/pass_report.h"
 #include "settings/settings_file.h"
 
 namespace orvanta {
@@ -19,7 +21,14 @@ struct StartupServices {
   Sleeper* sleeper = nullptr;  // the start-up delay of "once"
   std::function<bool(const std::string& commandLine)> launchInstaller;  // absent: "/I" does nothing
   std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
-  std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
+  // One synchronization pass, telling the report what happened.
+  std::function<bool(const SettingsFile& settings, PassReport& report)> synchronize;
+  // The log of a role that records what it does; toTerminal for "debug".
+  std::function<std::unique_ptr<LogSink>(bool toTerminal)> openLog;
+  // A steady clock in milliseconds, for how often a failing server is reported.
+  std::function<int64_t()> steadyMs;
+  // The outcome of a pass, for the service manager's status line.
+  std::function<void(const std::string& status)> announce;
   // "query": asks each host and hands each line to print; returns how many answered.
   std::function<int(const std::vector<std::string>& hosts, const std::function<void(const std::string&)>& print)>
       queryServers;

@@ -13,13 +13,23 @@ namespace orvanta {
 
 namespace {
 
+// The window's passes, and the roles before they open their log, record nothing.
+class NoLog final : public LogSink {
+ public:
+  void Write(LogLevel, uint32_t, const std::string&) override {}
+};
+
 // Command words are compared without regard to case.
 bool SameWord(const char* typed, const char* word) { return IniNamesEqual(typed, word); }
 
 }  // namespace
 
 TimeSyncApp::TimeSyncApp(StartupServices services, RoleRoutines routines)
-    : services_(std::move(services)), routines_(std::move(routines)), settings_(std::string()) {}
+    : services_(std::move(services)),
+      routines_(std::move(routines)),
+      settings_(std::string()),
+      log_(std::make_unique<NoLog>()),
+      report_(std::make_unique<PassReport>(*log_)) {}
 
 bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
   network_ = std::make_unique<NetworkSession>();
@@ -46,9 +56,22 @@ bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
   return false;
 }
 
-bool TimeSyncApp::Synchronize() { return services_.synchronize && services_.synchronize(settings_); }
+void TimeSyncApp::OpenLog(bool toTerminal) {
+  std::unique_ptr<LogSink> log = services_.openLog ? services_.openLog(toTerminal) : nullptr;
+  if (log) log_ = std::move(log);
+  report_ = std::make_unique<PassReport>(*log_);
+}
+
+bool TimeSyncApp::Synchronize() {
+  if (!services_.synchronize) return false;
+  report_->BeginPass(services_.steadyMs ? services_.steadyMs() : 0);
+  const bool synchronized = services_.synchronize(settings_, *report_);
+  if (services_.announce && !report_->Status().empty()) services_.announce(report_->Status());
+  return synchronized;
+}
 
 void TimeSyncApp::RunOnce() {
+  OpenLog(false);
   services_.sleeper->Sleep(ReadOnceDelayMs(settings_));
   exitCode_ = Synchronize() ? kExitSuccess : kExitNotSynchronized;
 }
@@ -92,7 +115,9 @@ void TimeSyncApp::RunBackgroundRole(const char* argument) {
   // "debug" role holds it, a second one ends here, silently.
   std::shared_ptr<NamedEvent> event = services_.createNamedEvent(kServiceEventName);
   if (!event || event->AlreadyExisted()) return;
-  if (SameWord(argument, kWordDebug)) {
+  const bool debug = SameWord(argument, kWordDebug);
+  OpenLog(debug);
+  if (debug) {
     if (routines_.runWorker) routines_.runWorker(*this, event);
   } else if (routines_.runServiceDispatcher) {
     routines_.runServiceDispatcher(*this, event);

@@ -96,8 +96,12 @@ void ServiceHost::ServiceMain() {
   if (!Send(kStartPending, 2, kPendingWaitHintMs)) return WindDown(true, kExitReportRefused);
 
   std::shared_ptr<ServiceHost> self = shared_from_this();
-  if (!platform_.StartThread([self] { self->runWorker_(*self); })) return WindDown(true, kExitNoWorkerThread);
+  if (!platform_.StartThread([self] { self->runWorker_(*self); })) {
+    Record(LogLevel::kError, log_event::kWorkerNotStarted, "The service could not start its worker thread.");
+    return WindDown(true, kExitNoWorkerThread);
+  }
   if (!ReportStatus(kRunning, 0, 0, 0)) return WindDown(true, kExitReportRefused);
+  Record(LogLevel::kInformation, log_event::kServiceStarted, startedText_);
 
   std::shared_ptr<ManualResetEvent> stop;
   {
@@ -125,6 +129,11 @@ void ServiceHost::WindDown(bool closeStopEvent, ExitReason reason) {
   }
   if (win32ExitCode != 0) failed_ = true;
   if (registered_) SendLocked(kStopped, win32ExitCode, 0, 0);  // once; a refusal changes nothing now
+  Record(LogLevel::kInformation, log_event::kServiceStopped, "The service stopped.");
+}
+
+void ServiceHost::Record(LogLevel level, uint32_t eventId, const std::string& text) {
+  if (log_ != nullptr) log_->Write(level, eventId, text);
 }
 
 void ServiceHost::OnControl(uint32_t control) {
@@ -143,11 +152,17 @@ void ServiceHost::OnControl(uint32_t control) {
           stop = true;
           break;
         case kControlPause:
-          if (state == kRunning) gate_.Close();
+          if (state == kRunning) {
+            gate_.Close();
+            Record(LogLevel::kInformation, log_event::kServicePaused, "The service was paused.");
+          }
           refused = !SendLocked(kPaused, 0, 0, 0);
           break;
         case kControlContinue:
-          if (state == kPaused) gate_.Open();
+          if (state == kPaused) {
+            gate_.Open();
+            Record(LogLevel::kInformation, log_event::kServiceContinued, "The service continued.");
+          }
           refused = !SendLocked(kRunning, 0, 0, 0);
           break;
         default:  // interrogate, and any other code: the state as it stands

@@ -9,9 +9,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 #include "platform/named_event.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
 #include "service/manual_reset_event.h"
 #include "service/pause_gate.h"
 #include "service/service_status.h"
@@ -53,6 +56,14 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   // asked for before the event exists is kept for it.
   void SignalStop();
 
+  // Where the host records that the service started (with startedText),
+  // was paused, continued or stopped, or could not start its worker. Set
+  // before the dispatcher runs; without it nothing is recorded.
+  void SetLog(LogSink& log, std::string startedText) {
+    log_ = &log;
+    startedText_ = std::move(startedText);
+  }
+
   PauseGate& Gate() { return gate_; }
   uint32_t CurrentState() const;
   // Whether the service ended because it could not run (its stopped report
@@ -66,6 +77,7 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   // Writes the record's varying fields and sends it; caller holds statusMutex_.
   bool SendLocked(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint);
   bool Send(uint32_t state, uint32_t checkPoint, uint32_t waitHint);
+  void Record(LogLevel level, uint32_t eventId, const std::string& text);
   void OpenStopEvent();
   void CloseStopEvent();
   enum ExitReason { kExitNormally, kExitNoWorkerThread, kExitReportRefused };
@@ -89,6 +101,8 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   bool stopClosed_ = false;
   bool stopAskedEarly_ = false;
   std::atomic<bool> failed_{false};
+  LogSink* log_ = nullptr;
+  std::string startedText_;
 };
 
 }  // namespace orvanta

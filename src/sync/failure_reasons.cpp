@@ -1,5 +1,7 @@
 #include "sync/failure_reasons.h"
 
+#include <cstdio>
+
 #include "platform/last_error.h"
 #include "sync/sntp_errors.h"
 
@@ -41,6 +43,14 @@ constexpr Reason kReasons[] = {
 };
 
 }  // namespace
+
+std::string AddressText(bool known, uint32_t address) {
+  if (!known) return "-";
+  const auto* octet = reinterpret_cast<const unsigned char*>(&address);  // network byte order
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", octet[0], octet[1], octet[2], octet[3]);
+  return text;
+}
 
 const char* ReasonInWords(uint32_t code) {
   for (const Reason& reason : kReasons) {

@@ -9,11 +9,6 @@ namespace orvanta {
 
 std::string QueryLine(const std::string& host, bool addressKnown, uint32_t address, bool answered,
                       const SntpReply& reply, uint32_t lastError) {
-  char where[24] = "-";
-  if (addressKnown) {
-    const auto* octet = reinterpret_cast<const unsigned char*>(&address);  // network byte order
-    std::snprintf(where, sizeof where, "%u.%u.%u.%u", octet[0], octet[1], octet[2], octet[3]);
-  }
   char result[160];
   if (answered) {
     std::snprintf(result, sizeof result, "offset=%+.6f delay=%.6f stratum=%d leap=%d", reply.offset, reply.delay,
@@ -22,7 +17,7 @@ std::string QueryLine(const std::string& host, bool addressKnown, uint32_t addre
     std::snprintf(result, sizeof result, "error=%lu %s", static_cast<unsigned long>(lastError),
                   ReasonInWords(lastError));
   }
-  return host + " " + where + " " + result;
+  return host + " " + AddressText(addressKnown, address) + " " + result;
 }
 
 int QueryServers(SntpClient& client, const std::vector<std::string>& hosts, int port,

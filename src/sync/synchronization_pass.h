@@ -6,15 +6,17 @@
 #include "platform/clock.h"
 #include "platform/host_resolver.h"
 #include "settings/settings_file.h"
+#include "sync/pass_report.h"
 #include "sync/sntp_client.h"
 
 namespace orvanta {
 
 // True when the clock was set from some server. Nothing is written when no
 // server succeeds. The clock is read for the request, the arrival and the new
-// time, and is set through its grant, set and withdraw; the port is the NTP
-// port except in tests.
-bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port = kNtpPort);
+// time, and is set through its grant, set and withdraw. What happened goes
+// to the report. The port is the NTP port except in tests.
+bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, PassReport& report,
+                            int port = kNtpPort);
 
 // Moves the clock by offset seconds: grant the right, read the time, set it
 // to that time plus the offset (read in the era of the clock's own time), and

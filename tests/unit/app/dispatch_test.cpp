@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/time_sync_app.h"
+#include "support/recording_log.h"
 #include "support/temp_dir.h"
 
 namespace orvanta {
@@ -40,9 +41,13 @@ class DispatchTest : public testing::Test, public Sleeper {
       log_.push_back(std::string("event ") + name);
       return std::unique_ptr<NamedEvent>(std::make_unique<FixedEvent>(eventExists_));
     };
-    services.synchronize = [this](const SettingsFile&) {
+    services.synchronize = [this](const SettingsFile&, PassReport&) {
       log_.push_back("pass");
       return passSucceeds_;
+    };
+    services.openLog = [this](bool toTerminal) {
+      log_.push_back(toTerminal ? "log to terminal" : "log");
+      return std::unique_ptr<LogSink>(std::make_unique<test::RecordingLog>());
     };
     services.queryServers = [this](const std::vector<std::string>& hosts,
                                    const std::function<void(const std::string&)>& print) {
@@ -99,13 +104,13 @@ TEST_F(DispatchTest, EachWordReachesItsRoleWhateverItsCase) {
   };
   const Case cases[] = {
       {{"OpTiOnS"}, {"options Orvanta"}},
-      {{"ONCE"}, {"sleep 4000", "pass"}},
+      {{"ONCE"}, {"log", "sleep 4000", "pass"}},
       {{"InstallMe"}, {"install"}},  // beside a running service: no guard
       {{"UNINSTALLME"}, {"remove"}},
-      {{"Debug"}, {event, "worker"}},
-      {{}, {event, "service"}},
-      {{"nonsense", "more"}, {event, "service"}},
-      {{"/I"}, {event, "service"}},  // alone it is just another word
+      {{"Debug"}, {event, "log to terminal", "worker"}},
+      {{}, {event, "log", "service"}},
+      {{"nonsense", "more"}, {event, "log", "service"}},
+      {{"/I"}, {event, "log", "service"}},  // alone it is just another word
       // The option as typed, the package unquoted, further words ignored.
       {{"/i", "C:\\Setup Files\\orvanta.msi", "x"}, {"launch MsiExec.exe /i C:\\Setup Files\\orvanta.msi"}},
   };
@@ -132,7 +137,7 @@ TEST_F(DispatchTest, OnceWaitsItsClampedDelayAndTellsWhetherTheClockWasSet) {
   SettingsFile settings(dir_.File("orvanta.ini"));
   for (const auto& c : cases) {
     ASSERT_TRUE(settings.WriteString("OPTIONS", "delay", c.first));
-    EXPECT_EQ(Run({"once"}), (Log{c.second, "pass"})) << c.first;
+    EXPECT_EQ(Run({"once"}), (Log{"log", c.second, "pass"})) << c.first;
   }
   int status = -1;
   Run({"once"}, &status);

@@ -12,6 +12,7 @@
 #include "settings/settings_readers.h"
 #include "support/fake_clock.h"
 #include "support/loopback_resolver.h"
+#include "support/recording_log.h"
 #include "support/scripted_sntp_server.h"
 #include "support/temp_dir.h"
 #include "sync/ntp_era.h"
@@ -36,7 +37,7 @@ class SynchronizationPassTest : public testing::Test {
       b.receiveAfterRequest = b.transmitAfterRequest = static_cast<uint64_t>(units);
     });
   }
-  bool Pass() { return RunSynchronizationPass(settings_, clock_, resolver_, server_.Port()); }
+  bool Pass() { return RunSynchronizationPass(settings_, clock_, resolver_, report_, server_.Port()); }
   std::string Adjusted() const { return settings_.GetString("INFO", "adjusted", 100); }
 
   test::TempDir dir_;
@@ -44,6 +45,8 @@ class SynchronizationPassTest : public testing::Test {
   test::LoopbackResolver resolver_;
   test::ScriptedSntpServer server_;
   SettingsFile settings_{dir_.File("orvanta.ini")};
+  test::RecordingLog log_;
+  PassReport report_{log_};
 };
 
 TEST_F(SynchronizationPassTest, FirstApplicableAnswerWinsAndLaterServersAreNotAsked) {
@@ -55,6 +58,9 @@ TEST_F(SynchronizationPassTest, FirstApplicableAnswerWinsAndLaterServersAreNotAs
   EXPECT_EQ(clock_.log, (std::vector<std::string>{"grant", "set", "withdraw"}));
   EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 2, 500))});
   EXPECT_EQ(Adjusted(), "2.500");
+  ASSERT_EQ(log_.records.size(), 2u);
+  EXPECT_EQ(log_.records[0], "W 6 Server first.unresolvable (-) failed: name not resolved.");
+  EXPECT_EQ(log_.records[1].substr(0, 50), "I 5 Synchronized from second.example (127.0.0.1): ");
 }
 
 // Without the right every server is asked once, each grant is withdrawn,
@@ -76,6 +82,7 @@ TEST_F(SynchronizationPassTest, NothingIsWrittenWhenNoServerCanBeApplied) {
   const std::string listed = test::ReadBytes(settings_.Path());
   EXPECT_FALSE(Pass());
   EXPECT_EQ(LastError(), error::kWsaHostNotFound);
+  EXPECT_EQ(log_.records.back(), "E 8 No server could be used in this pass.");
   EXPECT_EQ(clock_.log.size(), 9u);
   EXPECT_EQ(test::ReadBytes(settings_.Path()), listed);
 }
