@@ -1,5 +1,6 @@
 #include "app/real_platform.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -8,16 +9,19 @@
 
 #include "app/time_sync_app.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/host_resolver.h"
 #include "platform/process.h"
 #include "platform/service_manager.h"
 #include "platform/service_side.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
 #include "service/service_host.h"
 #include "service/service_installer.h"
 #include "service/service_names.h"
 #include "service/sync_worker.h"
 #include "settings/settings_readers.h"
+#include "sync/server_query.h"
 #include "sync/synchronization_pass.h"
 #ifdef _WIN32
 #include "ui/options_dialog.h"
@@ -43,8 +47,17 @@ class RealServicePlatform final : public ServicePlatform {
   }
 };
 
-bool InstallThisService() { return InstallService(SystemServiceManager(), ExecutablePath()); }
-bool RemoveThisService() { return RemoveService(SystemServiceManager(), RealSleeper()); }
+// The service and its Event Log source go and come together.
+bool InstallThisService() {
+  const std::string path = ExecutablePath();
+  RegisterLogSource(path);  // without it the service runs all the same, its records unnamed
+  return InstallService(SystemServiceManager(), path);
+}
+bool RemoveThisService() {
+  const bool removed = RemoveService(SystemServiceManager(), RealSleeper());
+  if (removed) RemoveLogSource();
+  return removed;
+}
 
 WorkerEnvironment WorkerFor(TimeSyncApp& app, NamedEvent& stopEvent) {
   WorkerEnvironment env;
@@ -68,12 +81,14 @@ void RunService(TimeSyncApp& app, std::shared_ptr<NamedEvent> stopEvent) {
     env.signalStop = [&h] { h.SignalStop(); };
     SyncWorker(env).ThreadMain();
   });
+  host->SetLog(app.Log(), std::string(kServiceName) + " " + ORVANTA_VERSION + " started; settings file " +
+                              app.Settings().Path() + ".");
   const bool dispatched = RunServiceDispatcher(
       kServiceName, [host] { host->ServiceMain(); }, [host](uint32_t control) { host->OnControl(control); });
   // The service has stopped; its worker may still stand anywhere, paused or
   // mid-pass, holding on to this process's objects. End here, as the
   // service manager expects, rather than unwind under it.
-  if (dispatched) EndProcessNow(kExitSuccess);
+  if (dispatched) EndProcessNow(host->Failed() ? kExitFailure : kExitSuccess);
 }
 
 int RunOptions(TimeSyncApp& app) {
@@ -88,7 +103,7 @@ int RunOptions(TimeSyncApp& app) {
   // There is no settings window here: say where the settings live instead.
   std::fprintf(stderr, "orvanta: no options window on this platform; edit the settings file %s\n",
                app.Settings().Path().c_str());
-  return 2;
+  return kExitUsage;
 #endif
 }
 
@@ -98,10 +113,29 @@ StartupServices RealStartupServices() {
   StartupServices services;
   services.executablePath = ExecutablePath();
   services.sleeper = &RealSleeper();
-  services.launchCommand = LaunchCommand;
+  services.launchInstaller = LaunchInstaller;
   services.createNamedEvent = CreateNamedEvent;
-  services.synchronize = [](const SettingsFile& settings) {
-    return RunSynchronizationPass(settings, RealClock(), RealResolver());
+  services.synchronize = [](const SettingsFile& settings, PassReport& report) {
+    return RunSynchronizationPass(settings, RealClock(), RealResolver(), report);
+  };
+  services.openLog = OpenSystemLog;
+  services.steadyMs = [] {
+    return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count());
+  };
+  services.announce = [](const std::string& status) { SendServiceStatusText(status); };
+  services.queryServers = [](const std::vector<std::string>& hosts,
+                             const std::function<void(const std::string&)>& print) {
+    SntpClient client(RealClock(), RealResolver());  // a client only reads the clock
+    return QueryServers(client, hosts, kNtpPort, print);
+  };
+  services.writeConsole = [](const std::string& line, bool error) {
+    static const bool attached = (UseCallerConsole(), true);
+    (void)attached;
+    std::FILE* stream = error ? stderr : stdout;
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
   };
   return services;
 }

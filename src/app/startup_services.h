@@ -6,9 +6,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/named_event.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
+#include "sync/pass_report.h"
 #include "settings/settings_file.h"
 
 namespace orvanta {
@@ -16,9 +19,22 @@ namespace orvanta {
 struct StartupServices {
   std::string executablePath;
   Sleeper* sleeper = nullptr;  // the start-up delay of "once"
-  std::function<bool(const std::string& commandLine)> launchCommand;  // absent: "/I" does nothing
+  std::function<bool(const std::string& commandLine)> launchInstaller;  // absent: "/I" does nothing
   std::function<std::unique_ptr<NamedEvent>(const char* name)> createNamedEvent;
-  std::function<bool(const SettingsFile& settings)> synchronize;     // one synchronization pass
+  // One synchronization pass, telling the report what happened.
+  std::function<bool(const SettingsFile& settings, PassReport& report)> synchronize;
+  // The log of a role that records what it does; toTerminal for "debug".
+  std::function<std::unique_ptr<LogSink>(bool toTerminal)> openLog;
+  // A steady clock in milliseconds, for how often a failing server is reported.
+  std::function<int64_t()> steadyMs;
+  // The outcome of a pass, for the service manager's status line.
+  std::function<void(const std::string& status)> announce;
+  // "query": asks each host and hands each line to print; returns how many answered.
+  std::function<int(const std::vector<std::string>& hosts, const std::function<void(const std::string&)>& print)>
+      queryServers;
+  // One line to the console of whoever started the program (standard
+  // output, or standard error when error is set).
+  std::function<void(const std::string& line, bool error)> writeConsole;
 };
 
 }  // namespace orvanta

@@ -8,6 +8,8 @@
 #include "app/role_routines.h"
 #include "app/startup_services.h"
 #include "platform/network_session.h"
+#include "platform/system_log.h"
+#include "sync/pass_report.h"
 #include "settings/settings_file.h"
 
 namespace orvanta {
@@ -16,6 +18,7 @@ namespace orvanta {
 constexpr int kExitSuccess = 0;
 constexpr int kExitNotSynchronized = 1;  // "once" could not set the clock
 constexpr int kExitFailure = 1;          // start-up failed, or the role failed
+constexpr int kExitUsage = 2;            // a command line the role does not take
 
 class TimeSyncApp {
  public:
@@ -25,17 +28,22 @@ class TimeSyncApp {
   // the chosen role to its end. Always false: no message loop follows.
   bool InitInstance(int argc, const char* const* argv);
 
-  // One synchronization pass over the configured servers.
+  // One synchronization pass over the configured servers; what happened
+  // goes to the log, and its outcome to the service manager's status line.
   bool Synchronize();
 
   const SettingsFile& Settings() const { return settings_; }
+  // The log of this process's role (nothing is recorded for the window).
+  LogSink& Log() { return *log_; }
   const std::string& Title() const { return title_; }
   int ExitCode() const { return exitCode_; }
 
  private:
   void RunOnce();
+  void RunQuery(int argc, const char* const* argv);
   void LaunchInstaller(const char* option, const char* package);
   void RunBackgroundRole(const char* argument);
+  void OpenLog(bool toTerminal);
 
   StartupServices services_;
   RoleRoutines routines_;
@@ -43,6 +51,8 @@ class TimeSyncApp {
   SettingsFile settings_;
   std::string title_;
   int exitCode_ = kExitSuccess;
+  std::unique_ptr<LogSink> log_;
+  std::unique_ptr<PassReport> report_;
 };
 
 }  // namespace orvanta

@@ -69,4 +69,8 @@ bool SameFileName(std::string_view a, std::string_view b);
 
 uint32_t CurrentProcessId();
 
+// The file a path stands for: a symbolic link followed to its end (its
+// target need not exist yet), anything else as it is.
+std::string FollowLinks(const std::string& path);
+
 }  // namespace orvanta::files

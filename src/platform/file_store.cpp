@@ -101,11 +101,13 @@ FileRead ReadWholeFile(const std::string& path, std::string& content) {
   return files::ReadUnlocked(path, content);
 }
 
-bool ReplaceWholeFile(const std::string& path, const FileEdit& edit) {
-  if (path.empty()) {
+bool ReplaceWholeFile(const std::string& requested, const FileEdit& edit) {
+  if (requested.empty()) {
     SetLastError(error::kPathNotFound);
     return false;
   }
+  // A linked file stays linked: its target is replaced, in the target's folder.
+  const std::string path = files::FollowLinks(requested);
   // The lock file is created once and left in place.
   OpenFile lock;
   if (!files::LockFile(path + ".lock", true, lock)) return false;

@@ -41,7 +41,9 @@ using FileEdit = std::function<bool(bool exists, const std::string& current, std
 // denied); the edit refuses; or any step of the write fails. No temporary file
 // is left behind on any path. On POSIX the replacement keeps the old file's
 // permission bits (and its owner, where the caller may set it); on Windows its
-// hidden, system and archive attributes. A new file gets the default mode.
+// hidden, system and archive attributes. A new file gets the default mode. A
+// path that is a symbolic link (POSIX) stays one: the file it leads to is
+// replaced, in that file's folder.
 bool ReplaceWholeFile(const std::string& path, const FileEdit& edit);
 
 // The line break of a new file on this platform: "\r\n" on Windows, "\n" elsewhere.

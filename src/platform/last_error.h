@@ -37,6 +37,7 @@ constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kNotEnoughMemory = 8;
 constexpr uint32_t kInvalidParameter = 87;
 constexpr uint32_t kCallNotImplemented = 120;
+constexpr uint32_t kBusy = 170;
 constexpr uint32_t kAlreadyExists = 183;
 constexpr uint32_t kServiceAlreadyRunning = 1056;
 constexpr uint32_t kServiceDoesNotExist = 1060;

@@ -3,11 +3,11 @@
 // guard of the background roles.
 //
 // Windows: a kernel event in the global namespace (CreateEventA).
-// Linux: an abstract Unix datagram socket bound to the name. It vanishes with
-// the process that holds it, so a crash leaves no stale guard; a signal is a
-// queued datagram, kept until the next wait; only root or the holder's own
-// user may signal. Abstract sockets belong to a network namespace, so on Linux
-// "machine-wide" means "within the holder's network namespace".
+// Linux: a flock'ed lock file as the guard and a datagram socket for the
+// signals, both in a runtime folder only root or the holder's own user may
+// write (posix/named_event_posix.cpp). The guard dies with its holder; a
+// signal is a queued datagram, kept until the next wait; only root or the
+// holder's own user may signal.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,9 @@ class NamedEvent {
 // 183 (already exists) and AlreadyExisted() answers true.
 std::unique_ptr<NamedEvent> CreateNamedEvent(const char* name);
 
-// Opens the event by name from any process and signals it once.
+// Opens the event by name from any process and signals it once. False
+// whenever the signal was not given: nobody holds the event, or (Linux) its
+// queue is full.
 bool SignalNamedEvent(const char* name);
 
 }  // namespace orvanta

@@ -9,11 +9,14 @@ namespace orvanta {
 // not fit the platform's 260-character path limit on Windows.
 std::string ExecutablePath();
 
-// Starts a command line as a new, independent process (the hand-off of a
-// package to the platform's installer): nothing waits for it and it inherits
-// no handle. True when the process was created. Where the platform has no
-// such installer (Linux) nothing is started: false, with 120 (not implemented).
-bool LaunchCommand(const std::string& commandLine);
+// Hands a command line to the platform's package installer as a new,
+// independent process: nothing waits for it and it inherits no handle. The
+// program is MsiExec.exe from the system folder, never one found first on
+// the search path (the program's own folder, the current one); the command
+// line, whose first word names it, reaches it as it is. True when the
+// process was created. Where there is no such installer (Linux) nothing is
+// started: false, with 120 (not implemented).
+bool LaunchInstaller(const std::string& commandLine);
 
 // Ends the process at once with the given status, whatever its other threads
 // are doing (a worker in a pass or paused is cut off where it stands).

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace orvanta {
 
@@ -52,5 +53,9 @@ bool RegisterServiceControlHandler(const char* serviceName);
 
 // Sends a whole status record; true when the manager took it.
 bool SendServiceStatus(const ServiceStatus& status);
+
+// A line that says how the service fares, shown beside its state where the
+// manager has room for one (systemd's STATUS=); true when nothing is to be sent.
+bool SendServiceStatusText(const std::string& text);
 
 }  // namespace orvanta

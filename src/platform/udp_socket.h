@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/host_resolver.h"
 
 namespace orvanta {
 
@@ -23,11 +22,13 @@ class UdpSocket {
 
   bool IsOpen() const { return handle_ != kInvalidHandle; }
 
-  // Connects to host:port, so that sends go there and only its datagrams are
-  // received. A dotted quad is used as it is; any other host goes through
-  // the resolver (the first IPv4 address), and when that fails nothing is
-  // connected and the lookup's code is left.
-  bool Connect(const char* host, uint16_t port, HostResolver& resolver);
+  // Connects to an IPv4 address (network byte order) and port, so that sends
+  // go there and only its datagrams are received.
+  bool Connect(uint32_t address, uint16_t port);
+
+  // The address of a dotted quad (network byte order), as inet_addr reads
+  // it; false for anything else, which is a name for the resolver.
+  static bool ParseDottedQuad(const char* host, uint32_t& address);
 
   // Sends one datagram.
   bool Send(const void* data, std::size_t length);
@@ -47,10 +48,6 @@ class UdpSocket {
   // Holds a SOCKET on Windows and a file descriptor elsewhere; both invalid
   // values (INVALID_SOCKET, -1) convert to all bits set.
   static constexpr std::uintptr_t kInvalidHandle = ~std::uintptr_t{0};
-
-  // The address of a dotted quad (network byte order), as inet_addr reads it.
-  static bool ParseDottedQuad(const char* host, uint32_t& address);
-  bool ConnectTo(uint32_t address, uint16_t port);
 
   std::uintptr_t handle_ = kInvalidHandle;
 };

@@ -81,6 +81,7 @@ void ServiceHost::CloseStopEvent() {
 
 void ServiceHost::ServiceMain() {
   if (!platform_.RegisterHandler(kServiceName)) {
+    failed_ = true;  // nobody can be told: the process's status says it
     WindDown(false);
     return;
   }
@@ -90,13 +91,17 @@ void ServiceHost::ServiceMain() {
     status_.serviceType = kWin32OwnProcess;
     status_.serviceSpecificExitCode = 0;
   }
-  if (!Send(kStartPending, 1, kPendingWaitHintMs)) return WindDown(true);
+  if (!Send(kStartPending, 1, kPendingWaitHintMs)) return WindDown(true, kExitReportRefused);
   OpenStopEvent();
-  if (!Send(kStartPending, 2, kPendingWaitHintMs)) return WindDown(true);
+  if (!Send(kStartPending, 2, kPendingWaitHintMs)) return WindDown(true, kExitReportRefused);
 
   std::shared_ptr<ServiceHost> self = shared_from_this();
-  if (!platform_.StartThread([self] { self->runWorker_(*self); })) return WindDown(true);
-  if (!ReportStatus(kRunning, 0, 0, 0)) return WindDown(true);
+  if (!platform_.StartThread([self] { self->runWorker_(*self); })) {
+    Record(LogLevel::kError, log_event::kWorkerNotStarted, "The service could not start its worker thread.");
+    return WindDown(true, kExitNoWorkerThread);
+  }
+  if (!ReportStatus(kRunning, 0, 0, 0)) return WindDown(true, kExitReportRefused);
+  Record(LogLevel::kInformation, log_event::kServiceStarted, startedText_);
 
   std::shared_ptr<ManualResetEvent> stop;
   {
@@ -107,13 +112,28 @@ void ServiceHost::ServiceMain() {
   WindDown(true);
 }
 
-void ServiceHost::WindDown(bool closeStopEvent) {
+void ServiceHost::WindDown(bool closeStopEvent, ExitReason reason) {
   if (closeStopEvent) CloseStopEvent();
   // Ends a waiting worker; one in a pass ends at its next wait.
   if (namedEvent_) namedEvent_->Signal();
   sleeper_.Sleep(kWindDownGraceMs);
   std::lock_guard<std::mutex> lock(statusMutex_);
-  if (registered_) SendLocked(kStopped, 0, 0, 0);  // once; a refusal changes nothing now
+  uint32_t win32ExitCode = 0;
+  switch (reason) {
+    case kExitNormally: break;
+    case kExitNoWorkerThread: win32ExitCode = kErrorServiceNoThread; break;
+    case kExitReportRefused:
+      win32ExitCode = kErrorServiceSpecific;
+      status_.serviceSpecificExitCode = kSpecificReportRefused;
+      break;
+  }
+  if (win32ExitCode != 0) failed_ = true;
+  if (registered_) SendLocked(kStopped, win32ExitCode, 0, 0);  // once; a refusal changes nothing now
+  Record(LogLevel::kInformation, log_event::kServiceStopped, "The service stopped.");
+}
+
+void ServiceHost::Record(LogLevel level, uint32_t eventId, const std::string& text) {
+  if (log_ != nullptr) log_->Write(level, eventId, text);
 }
 
 void ServiceHost::OnControl(uint32_t control) {
@@ -132,11 +152,17 @@ void ServiceHost::OnControl(uint32_t control) {
           stop = true;
           break;
         case kControlPause:
-          if (state == kRunning) gate_.Close();
+          if (state == kRunning) {
+            gate_.Close();
+            Record(LogLevel::kInformation, log_event::kServicePaused, "The service was paused.");
+          }
           refused = !SendLocked(kPaused, 0, 0, 0);
           break;
         case kControlContinue:
-          if (state == kPaused) gate_.Open();
+          if (state == kPaused) {
+            gate_.Open();
+            Record(LogLevel::kInformation, log_event::kServiceContinued, "The service continued.");
+          }
           refused = !SendLocked(kRunning, 0, 0, 0);
           break;
         default:  // interrogate, and any other code: the state as it stands

@@ -4,13 +4,17 @@
 // ServicePlatform, and the worker runs behind a pause gate.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 #include "platform/named_event.h"
 #include "platform/sleeper.h"
+#include "platform/system_log.h"
 #include "service/manual_reset_event.h"
 #include "service/pause_gate.h"
 #include "service/service_status.h"
@@ -52,8 +56,19 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   // asked for before the event exists is kept for it.
   void SignalStop();
 
+  // Where the host records that the service started (with startedText),
+  // was paused, continued or stopped, or could not start its worker. Set
+  // before the dispatcher runs; without it nothing is recorded.
+  void SetLog(LogSink& log, std::string startedText) {
+    log_ = &log;
+    startedText_ = std::move(startedText);
+  }
+
   PauseGate& Gate() { return gate_; }
   uint32_t CurrentState() const;
+  // Whether the service ended because it could not run (its stopped report
+  // carried an exit code other than 0, or none could be sent at all).
+  bool Failed() const { return failed_; }
 
  private:
   ServiceHost(ServicePlatform& platform, Sleeper& sleeper, std::shared_ptr<NamedEvent> namedEvent,
@@ -62,9 +77,11 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   // Writes the record's varying fields and sends it; caller holds statusMutex_.
   bool SendLocked(uint32_t state, uint32_t win32ExitCode, uint32_t checkPoint, uint32_t waitHint);
   bool Send(uint32_t state, uint32_t checkPoint, uint32_t waitHint);
+  void Record(LogLevel level, uint32_t eventId, const std::string& text);
   void OpenStopEvent();
   void CloseStopEvent();
-  void WindDown(bool closeStopEvent);
+  enum ExitReason { kExitNormally, kExitNoWorkerThread, kExitReportRefused };
+  void WindDown(bool closeStopEvent, ExitReason reason = kExitNormally);
 
   ServicePlatform& platform_;
   Sleeper& sleeper_;
@@ -83,6 +100,9 @@ class ServiceHost : public std::enable_shared_from_this<ServiceHost> {
   std::shared_ptr<ManualResetEvent> stopEvent_;
   bool stopClosed_ = false;
   bool stopAskedEarly_ = false;
+  std::atomic<bool> failed_{false};
+  LogSink* log_ = nullptr;
+  std::string startedText_;
 };
 
 }  // namespace orvanta

@@ -11,6 +11,13 @@ namespace orvanta {
 namespace service {
 constexpr uint32_t kPendingWaitHintMs = 3000;
 constexpr uint32_t kWindDownGraceMs = 250;
+
+// Exit codes of a stopped report after a failure: no worker thread could be
+// made (ERROR_SERVICE_NO_THREAD), or a code of ours behind
+// ERROR_SERVICE_SPECIFIC_ERROR: 1, the manager refused a status report.
+constexpr uint32_t kErrorServiceNoThread = 1054;
+constexpr uint32_t kErrorServiceSpecific = 1066;
+constexpr uint32_t kSpecificReportRefused = 1;
 }  // namespace service
 
 

@@ -53,11 +53,15 @@ uint32_t LeadingInteger(std::string_view value) {
     negative = value[i] == '-';
     ++i;
   }
-  uint32_t result = 0;
+  // Beyond 32 bits the value saturates rather than wraps: "4294967297" must
+  // not read as 1 (a period of one minute).
+  const uint64_t limit = negative ? uint64_t{1} << 31 : 0xFFFFFFFFu;
+  uint64_t result = 0;
   for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-    result = result * 10u + static_cast<uint32_t>(value[i] - '0');  // wraps modulo 2^32
+    result = result * 10u + static_cast<uint64_t>(value[i] - '0');
+    if (result > limit) result = limit;
   }
-  return negative ? 0u - result : result;
+  return negative ? 0u - static_cast<uint32_t>(result) : static_cast<uint32_t>(result);
 }
 
 bool IsWritableSection(std::string_view section) {

@@ -77,7 +77,9 @@ bool IniNamesEqual(std::string_view a, std::string_view b);
 std::string_view StripQuotes(std::string_view rawValue);
 
 // The leading decimal integer of a value: blanks, an optional sign and digits,
-// taken modulo 2^32 ("-1" gives 0xFFFFFFFF); 0 when there are no digits.
+// as a 32-bit value taken unsigned ("-1" gives 0xFFFFFFFF); 0 when there are
+// no digits. Beyond the 32-bit range it saturates: at 4294967295 above, at
+// -2147483648 (0x80000000) below.
 uint32_t LeadingInteger(std::string_view value);
 
 // What may be written without creating or breaking other lines: no CR, LF or

@@ -13,6 +13,13 @@ int64_t FloorDivide(int64_t a, int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+// The timestamp's seconds since 1900 without the wrap: the signed distance
+// from the reference, modulo 2^32, is at most 68 years either way.
+int64_t UnwrappedSeconds(const NtpTimestamp& timestamp, const UtcInstant& reference) {
+  const int64_t referenceSeconds = reference.unixSeconds + kUnixEpochInNtpSeconds;
+  return referenceSeconds + static_cast<int32_t>(timestamp.seconds - static_cast<uint32_t>(referenceSeconds));
+}
+
 }  // namespace
 
 int64_t SecondsSince1900(const SystemTime& utc) {
@@ -20,11 +27,18 @@ int64_t SecondsSince1900(const SystemTime& utc) {
   return ((days * 24 + utc.wHour) * 60 + utc.wMinute) * 60 + utc.wSecond;
 }
 
-SystemTime ToSystemTimeNearestEra(const NtpTimestamp& timestamp, const SystemTime& referenceUtc) {
-  const int64_t reference = SecondsSince1900(referenceUtc);
-  // The signed distance from the reference, modulo 2^32: at most 68 years either way.
-  const auto distance = static_cast<int32_t>(timestamp.seconds - static_cast<uint32_t>(reference));
-  int64_t seconds = reference + distance;
+UtcInstant ToInstantNearestEra(const NtpTimestamp& timestamp, const UtcInstant& reference) {
+  int64_t seconds = UnwrappedSeconds(timestamp, reference) - kUnixEpochInNtpSeconds;
+  uint64_t nanoseconds = (uint64_t{timestamp.fraction} * kNanosecondsPerSecond + (uint64_t{1} << 31)) >> 32;
+  if (nanoseconds == kNanosecondsPerSecond) {
+    nanoseconds = 0;
+    ++seconds;
+  }
+  return UtcInstant{seconds, static_cast<uint32_t>(nanoseconds)};
+}
+
+SystemTime ToSystemTimeNearestEra(const NtpTimestamp& timestamp, const UtcInstant& reference) {
+  int64_t seconds = UnwrappedSeconds(timestamp, reference);
 
   // The fraction alone, converted the usual way, gives the milliseconds and
   // tells whether they rounded up into the next second.

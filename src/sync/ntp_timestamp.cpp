@@ -48,7 +48,14 @@ NtpTimestamp NtpTimestamp::FromSystemTime(const SystemTime& utc) {
                       MillisecondFractions[utc.wMilliseconds % 1000]);
 }
 
-NtpTimestamp NtpTimestamp::Now(Clock& clock) { return FromSystemTime(clock.NowUtc()); }
+NtpTimestamp NtpTimestamp::FromInstant(const UtcInstant& instant) {
+  // nanoseconds x 2^32 / 10^9, rounded; below 10^9 it stays below 2^32.
+  const uint64_t fraction = ((uint64_t{instant.nanoseconds} << 32) + kNanosecondsPerSecond / 2) / kNanosecondsPerSecond;
+  return NtpTimestamp(static_cast<uint32_t>(static_cast<uint64_t>(instant.unixSeconds + kUnixEpochInNtpSeconds)),
+                      static_cast<uint32_t>(fraction));
+}
+
+NtpTimestamp NtpTimestamp::Now(Clock& clock) { return FromInstant(clock.Now()); }
 
 SystemTime NtpTimestamp::ToSystemTime() const {
   uint32_t s = seconds;

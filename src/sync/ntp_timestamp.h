@@ -36,6 +36,9 @@ inline constexpr std::array<uint32_t, 1000> MillisecondFractions = detail::MakeM
 
 // Bytes of a timestamp on the wire: seconds, then fraction, both big-endian.
 constexpr std::size_t kNtpTimestampWireSize = 8;
+// 1970-01-01 00:00:00 UTC in NTP seconds.
+constexpr int64_t kUnixEpochInNtpSeconds = 2208988800;
+constexpr uint64_t kNanosecondsPerSecond = 1000000000;
 
 struct NtpTimestamp {
   uint32_t seconds = 0;
@@ -58,7 +61,11 @@ struct NtpTimestamp {
   // only their low 32 bits. Milliseconds of 1000 or more carry into the seconds.
   static NtpTimestamp FromSystemTime(const SystemTime& utc);
 
-  // UTC now, at millisecond resolution, from the given clock.
+  // From an instant of the clock, to the nearest fraction unit (2^-32 s);
+  // seconds past era 0 keep their low 32 bits.
+  static NtpTimestamp FromInstant(const UtcInstant& instant);
+
+  // UTC now, as finely as the clock reads it.
   static NtpTimestamp Now(Clock& clock);
 
   // UTC calendar time with all eight fields set, always read as era 0

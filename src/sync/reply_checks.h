@@ -27,7 +27,12 @@ struct ReplyFields {
   NtpTimestamp originate;
   NtpTimestamp receive;
   NtpTimestamp transmit;
+  NtpTimestamp arrival;  // ours: when the reply was found waiting
 };
+
+// The fields of a datagram of length bytes (bytes it lacks count as zero),
+// found waiting at arrival.
+ReplyFields DecodeReply(const uint8_t* datagram, std::size_t length, const NtpTimestamp& arrival);
 
 bool IsTooShort(const ReplyFields& reply);
 bool IsNotFromServer(const ReplyFields& reply);
@@ -37,12 +42,18 @@ bool IsKissOfDeath(const ReplyFields& reply);
 bool IsUnsynchronized(const ReplyFields& reply);
 bool HasBadStratum(const ReplyFields& reply);
 bool HasZeroTimestamp(const ReplyFields& reply);
+// The round trip (T4 - T1) - (T3 - T2) comes out below zero: the server
+// claims to have held the request longer than it was away.
+bool HasNegativeDelay(const ReplyFields& reply);
+
+// The round-trip delay of a reply, in seconds.
+double RoundTripDelay(const ReplyFields& reply);
 
 // 0 when the reply may be used, else the code of its first fault
 // (sync/sntp_errors.h). The order: is it an answer to our request at all
 // (length, mode, originate); will the server serve (kiss-o'-death, which
 // usually carries the alarm leap indicator too, before the alarm itself;
-// then the stratum); are its timestamps there.
+// then the stratum); are its timestamps there and do they add up.
 uint32_t ReplyRejection(const ReplyFields& reply, const NtpTimestamp& sent);
 
 }  // namespace orvanta

@@ -11,9 +11,6 @@ namespace orvanta {
 namespace {
 
 // The message layout (RFC 4330): byte offsets of the fields we write or read.
-constexpr std::size_t kStratumOffset = 1;
-constexpr std::size_t kOriginateOffset = 24;
-constexpr std::size_t kReceiveOffset = 32;
 constexpr std::size_t kTransmitOffset = 40;
 // Leap indicator 0, version 3, mode 3 (client).
 constexpr uint8_t kClientRequestHeader = 0x1B;
@@ -32,30 +29,27 @@ Request BuildRequest(const NtpTimestamp& transmit) {
   return request;
 }
 
-// buffer holds kReplyBufferSize bytes, zero past the datagram's length.
-ReplyFields DecodeReply(const uint8_t* buffer, std::size_t length) {
-  ReplyFields fields;
-  fields.length = length;
-  fields.leapIndicator = buffer[0] >> 6;
-  fields.mode = buffer[0] & 0x07u;
-  fields.stratum = buffer[kStratumOffset];
-  fields.originate = NtpTimestamp::FromNetwork(buffer + kOriginateOffset);
-  fields.receive = NtpTimestamp::FromNetwork(buffer + kReceiveOffset);
-  fields.transmit = NtpTimestamp::FromNetwork(buffer + kTransmitOffset);
-  return fields;
-}
-
 }  // namespace
 
+bool SntpClient::LastAddress(uint32_t& address) const {
+  address = address_;
+  return addressKnown_;
+}
+
 bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
+  addressKnown_ = false;
   if (host == nullptr || port < 0 || port > 0xFFFF) {
     SetLastError(error::kInvalidParameter);
     return false;
   }
+  // A dotted quad never reaches the resolver; a name that does not resolve
+  // ends the query before anything is sent.
+  addressKnown_ = UdpSocket::ParseDottedQuad(host, address_) || resolver_.Resolve(host, address_);
+  if (!addressKnown_) return false;
   // The socket closes on every way out without touching the last-error value.
   UdpSocket socket;
   if (!socket.IsOpen()) return false;
-  if (!socket.Connect(host, static_cast<uint16_t>(port), resolver_)) return false;
+  if (!socket.Connect(address_, static_cast<uint16_t>(port))) return false;
 
   const NtpTimestamp sent = NtpTimestamp::Now(clock_);
   const Request request = BuildRequest(sent);
@@ -72,7 +66,7 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const int received = socket.Receive(buffer, sizeof buffer);
   if (received == kSocketError) return false;
 
-  const ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received));
+  const ReplyFields fields = DecodeReply(buffer, static_cast<std::size_t>(received), reply.arrival);
   const uint32_t rejection = ReplyRejection(fields, sent);
   if (rejection != error::kSuccess) {
     SetLastError(rejection);
@@ -88,7 +82,7 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const NtpTimestamp& t2 = reply.receive;
   const NtpTimestamp& t3 = reply.transmit;
   const NtpTimestamp& t4 = reply.arrival;
-  reply.delay = t4.SecondsSince(t1) - t3.SecondsSince(t2);
+  reply.delay = RoundTripDelay(fields);
   reply.offset = (t2.SecondsSince(t1) + t3.SecondsSince(t4)) * 0.5;
   return true;
 }

@@ -34,10 +34,16 @@ class SntpClient {
   // reply is untouched, except arrival once a datagram was found waiting.
   bool Query(const char* host, int port, SntpReply& reply);
 
+  // The IPv4 address (network byte order) the last query asked; false when
+  // its host did not resolve.
+  bool LastAddress(uint32_t& address) const;
+
   // Longest wait for the reply, in milliseconds.
   uint32_t replyTimeoutMs = kDefaultReplyTimeoutMs;
 
  private:
+  bool addressKnown_ = false;
+  uint32_t address_ = 0;
   Clock& clock_;
   HostResolver& resolver_;
 };

@@ -25,5 +25,7 @@ constexpr uint32_t kReplyBadStratum = 0x20000105;
 constexpr uint32_t kReplyBogusOriginate = 0x20000106;
 // The receive or the transmit timestamp is zero.
 constexpr uint32_t kReplyZeroTimestamp = 0x20000107;
+// The round-trip delay comes out negative: the timestamps cannot be true.
+constexpr uint32_t kReplyNegativeDelay = 0x20000108;
 
 }  // namespace orvanta::error

@@ -12,43 +12,59 @@ namespace orvanta {
 
 namespace {
 
-// "adjusted" and "last" go into the file together, in one write, so a reader
-// never sees the offset of one adjustment beside the time of another.
-void RecordAdjustment(const SettingsFile& settings, Clock& clock, double offset, const NtpTimestamp& newTime) {
-  const SystemTime utc = ToSystemTimeNearestEra(newTime, clock.NowUtc());
+// The local time of an instant read in the era of the clock's own time.
+SystemTime LocalTimeOf(const NtpTimestamp& time, Clock& clock) {
+  const SystemTime utc = ToSystemTimeNearestEra(time, clock.Now());
   SystemTime local;
-  if (!UtcToLocalTime(utc, local)) local = utc;
-  WriteSyncResult(settings, local, offset);  // a failed record does not undo the adjustment
+  return UtcToLocalTime(utc, local) ? local : utc;
 }
 
 }  // namespace
 
-bool SetClock(Clock& clock, const NtpTimestamp& timestamp) {
+bool MoveClock(Clock& clock, double offset, NtpTimestamp& newTime) {
   bool set = false;
   if (clock.GrantSetRight()) {
+    const UtcInstant now = clock.Now();
+    const NtpTimestamp moved = NtpTimestamp::FromInstant(now).PlusSeconds(offset);
     // Read in the era of the clock's own time, so a wrapped timestamp never
     // sends the clock back to 1900.
-    set = clock.SetUtc(ToSystemTimeNearestEra(timestamp, clock.NowUtc()));
+    set = clock.Set(ToInstantNearestEra(moved, now));
+    if (set) newTime = moved;
   }
   LastErrorKeeper keep;  // the reason of a refusal outlives the withdrawal
   clock.WithdrawSetRight();
   return set;
 }
 
-bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port) {
+bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, PassReport& report,
+                            int port) {
   std::vector<std::string> servers;
   LoadServerList(settings, servers);
 
   SntpClient client(clock, resolver);
   SntpReply reply;
   for (const std::string& server : servers) {
-    if (!client.Query(server.c_str(), port, reply)) continue;
-    // The current time, read after the reply arrived, moved by the offset.
-    const NtpTimestamp newTime = NtpTimestamp::Now(clock).PlusSeconds(reply.offset);
-    if (!SetClock(clock, newTime)) continue;
-    RecordAdjustment(settings, clock, reply.offset, newTime);
+    uint32_t address = 0;
+    NtpTimestamp newTime;
+    const bool queried = client.Query(server.c_str(), port, reply);
+    if (!queried || !MoveClock(clock, reply.offset, newTime)) {
+      const uint32_t reason = LastError();
+      const bool known = client.LastAddress(address);
+      report.ServerFailed(server, known, address, reason);
+      continue;
+    }
+    client.LastAddress(address);
+    // "adjusted" and "last" go into the file together, in one write, so a
+    // reader never sees the offset of one adjustment beside the time of
+    // another. A failed record does not undo the adjustment.
+    const SystemTime local = LocalTimeOf(newTime, clock);
+    if (!WriteSyncResult(settings, local, reply.offset)) report.SettingsNotWritten(settings.Path(), LastError());
+    report.Synchronized(server, address, reply, local);
     return true;
   }
+  const uint32_t reason = LastError();
+  report.NoServer(LocalTimeOf(NtpTimestamp::Now(clock), clock));
+  SetLastError(reason);  // the last server's failure, for the caller
   return false;
 }
 

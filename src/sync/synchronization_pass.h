@@ -6,19 +6,23 @@
 #include "platform/clock.h"
 #include "platform/host_resolver.h"
 #include "settings/settings_file.h"
+#include "sync/pass_report.h"
 #include "sync/sntp_client.h"
 
 namespace orvanta {
 
 // True when the clock was set from some server. Nothing is written when no
 // server succeeds. The clock is read for the request, the arrival and the new
-// time, and is set through its grant, set and withdraw; the port is the NTP
-// port except in tests.
-bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, int port = kNtpPort);
+// time, and is set through its grant, set and withdraw. What happened goes
+// to the report. The port is the NTP port except in tests.
+bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, PassReport& report,
+                            int port = kNtpPort);
 
-// Sets the clock to a timestamp, read in the era of the clock's own time:
-// grant the right, set, withdraw (in every case). True when the system
-// accepted the new time; on false the last-error value tells why.
-bool SetClock(Clock& clock, const NtpTimestamp& timestamp);
+// Moves the clock by offset seconds: grant the right, read the time, set it
+// to that time plus the offset (read in the era of the clock's own time), and
+// withdraw the right in every case. The time is read after the grant, as
+// close to the change as it can be. True when the system accepted the new
+// time, which newTime then holds; on false the last-error value tells why.
+bool MoveClock(Clock& clock, double offset, NtpTimestamp& newTime);
 
 }  // namespace orvanta

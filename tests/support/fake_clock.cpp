@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/last_error.h"
+#include "sync/ntp_era.h"
 
 namespace orvanta::test {
 
@@ -11,9 +12,20 @@ SystemTime MakeUtc(uint16_t year, uint16_t month, uint16_t day, uint16_t hour, u
   return SystemTime{year, month, 0, day, hour, minute, second, milliseconds};
 }
 
-FakeClock::FakeClock(const SystemTime& now) : pending_{now} {}
+UtcInstant InstantOf(const SystemTime& utc, uint32_t extraNanoseconds) {
+  return UtcInstant{SecondsSince1900(utc) - kUnixEpochInNtpSeconds,
+                    utc.wMilliseconds * 1000000u + extraNanoseconds};
+}
 
-void FakeClock::SetSequence(std::vector<SystemTime> readings) {
+FakeClock::FakeClock(const SystemTime& now) : pending_{InstantOf(now)} {}
+
+void FakeClock::SetSequence(const std::vector<SystemTime>& readings) {
+  std::vector<UtcInstant> instants;
+  for (const SystemTime& reading : readings) instants.push_back(InstantOf(reading));
+  SetSequence(std::move(instants));
+}
+
+void FakeClock::SetSequence(std::vector<UtcInstant> readings) {
   std::lock_guard<std::mutex> lock(mutex_);
   pending_ = std::move(readings);
   next_ = 0;
@@ -24,10 +36,10 @@ std::size_t FakeClock::Readings() const {
   return readings_;
 }
 
-SystemTime FakeClock::NowUtc() {
+UtcInstant FakeClock::Now() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++readings_;
-  const SystemTime now = pending_[next_];
+  const UtcInstant now = pending_[next_];
   if (next_ + 1 < pending_.size()) ++next_;
   return now;
 }
@@ -37,7 +49,7 @@ bool FakeClock::GrantSetRight() {
   return true;
 }
 
-bool FakeClock::SetUtc(const SystemTime& utc) {
+bool FakeClock::Set(const UtcInstant& utc) {
   log.push_back("set");
   if (refuse) {
     SetLastError(error::kPrivilegeNotHeld);

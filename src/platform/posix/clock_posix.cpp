@@ -8,7 +8,6 @@
 #include "platform/clock.h"
 #include "platform/last_error.h"
 #include "platform/posix/errno_translation.h"
-#include "platform/posix/system_time_posix.h"
 
 namespace orvanta {
 
@@ -43,10 +42,10 @@ inline bool AdjustEffective(bool raise) {
   return true;
 }
 
-inline bool SetRealtime(const SystemTime& utc) {
+inline bool SetRealtime(const UtcInstant& utc) {
   timespec when{};
-  when.tv_sec = posix::ToUnixSeconds(utc);
-  when.tv_nsec = static_cast<long>(utc.wMilliseconds % 1000) * 1000000L;
+  when.tv_sec = static_cast<time_t>(utc.unixSeconds);
+  when.tv_nsec = static_cast<long>(utc.nanoseconds);
   if (clock_settime(CLOCK_REALTIME, &when) != 0) {
     // Without the right the change is refused as Windows refuses it.
     SetLastError(errno == EPERM ? error::kPrivilegeNotHeld : posix::TranslateErrno(errno));
@@ -59,19 +58,16 @@ inline bool SetRealtime(const SystemTime& utc) {
 
 class RealtimeClock final : public Clock {
  public:
-  SystemTime NowUtc() override {
+  UtcInstant Now() override {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const time_t whole = now.tv_sec;
-    tm parts{};
-    gmtime_r(&whole, &parts);
-    return posix::FromBrokenDown(parts, static_cast<uint16_t>(now.tv_nsec / 1000000));  // truncated, 0-999
+    return UtcInstant{static_cast<int64_t>(now.tv_sec), static_cast<uint32_t>(now.tv_nsec)};
   }
 
   // The right is CAP_SYS_TIME in this thread's effective set: raised just
   // for the change, dropped right after it.
   bool GrantSetRight() override { return clock_right::AdjustEffective(true); }
-  bool SetUtc(const SystemTime& utc) override { return clock_right::SetRealtime(utc); }
+  bool Set(const UtcInstant& utc) override { return clock_right::SetRealtime(utc); }
   void WithdrawSetRight() override {
     LastErrorKeeper keep;
     clock_right::AdjustEffective(false);

@@ -190,6 +190,20 @@ bool SameFileName(std::string_view a, std::string_view b) { return a == b; }
 
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
 
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {  // the kernel's own limit on a chain of links
+    struct stat status {};
+    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+    std::string target(static_cast<size_t>(status.st_size > 0 ? status.st_size : 4096) + 1, '\0');
+    const ssize_t length = ::readlink(current.c_str(), &target[0], target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size()) return current;
+    target.resize(static_cast<size_t>(length));
+    current = target[0] == '/' ? target : FolderOf(current) + "/" + target;
+  }
+  return current;  // a loop: the write fails on it as it would anyway
+}
+
 }  // namespace files
 
 const char* NativeLineBreak() { return "\n"; }

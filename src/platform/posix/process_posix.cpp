@@ -24,7 +24,7 @@ std::string ExecutablePath() {
   }
 }
 
-bool LaunchCommand(const std::string&) {
+bool LaunchInstaller(const std::string&) {
   SetLastError(error::kCallNotImplemented);  // no package installer to hand anything to
   return false;
 }

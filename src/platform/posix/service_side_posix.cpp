@@ -228,7 +228,10 @@ void DeliverControls(DispatchedService& service, int signals, const std::functio
     pollfd watched[2] = {{service.wake.Get(), POLLIN, 0}, {deliver ? signals : -1, POLLIN, 0}};
     if (::poll(watched, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return;  // nothing more can be delivered; the service ends on its own
+      // Nothing more can be waited for: end the service as a stop does, so
+      // its stopped report goes out and the service main routine returns.
+      onControl(kControlStop);
+      return;
     }
     if (watched[0].revents != 0) {
       // A new report may forbid the control: look at the state again first.
@@ -304,13 +307,10 @@ bool RegisterServiceControlHandler(const char* serviceName) {
   return true;
 }
 
-bool SendServiceStatus(const ServiceStatus& status) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_service == nullptr || !g_service->registered) {
-    SetLastError(error::kInvalidParameter);
-    return false;
-  }
-  const std::string message = NotifyMessage(status);
+namespace {
+
+// One datagram to systemd; the caller holds g_mutex.
+bool Notify(const std::string& message) {
   const ssize_t sent =
       ::sendto(g_service->notifySocket.Get(), message.data(), message.size(), MSG_NOSIGNAL,
                reinterpret_cast<const sockaddr*>(&g_service->notify.address), g_service->notify.length);
@@ -318,6 +318,28 @@ bool SendServiceStatus(const ServiceStatus& status) {
     posix::SetLastErrorFromErrno();
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool SendServiceStatusText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_service == nullptr || !g_service->registered) return true;  // not a service: nobody to tell
+  if (text.find('\n') != std::string::npos) {
+    SetLastError(error::kInvalidParameter);
+    return false;
+  }
+  return Notify("STATUS=" + text);
+}
+
+bool SendServiceStatus(const ServiceStatus& status) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_service == nullptr || !g_service->registered) {
+    SetLastError(error::kInvalidParameter);
+    return false;
+  }
+  if (!Notify(NotifyMessage(status))) return false;
   g_service->state = status.currentState;
   g_service->controlsAccepted = status.controlsAccepted;
   g_service->Wake();

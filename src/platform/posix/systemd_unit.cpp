@@ -90,6 +90,9 @@ bool ServiceUnitFile(const std::string& executable, const std::string& descripti
          "# A read-only system; the settings file beside the program is all it writes.\n"
          "ProtectSystem=strict\n"
          "ReadWritePaths=" + folder + "\n"
+         "# The stop event and the single-instance guard: /run/orvanta, root's alone.\n"
+         "RuntimeDirectory=orvanta\n"
+         "RuntimeDirectoryMode=0755\n"
          "ProtectHome=" + (inHome ? "read-only" : "yes") + "\n" +
          (inTmp ? "" : "PrivateTmp=yes\n") +
          "PrivateDevices=yes\n"

@@ -36,7 +36,7 @@ bool UdpSocket::ParseDottedQuad(const char* host, uint32_t& address) {
   return true;
 }
 
-bool UdpSocket::ConnectTo(uint32_t address, uint16_t port) {
+bool UdpSocket::Connect(uint32_t address, uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);

@@ -2,22 +2,41 @@
 
 #include "platform/clock.h"
 #include "platform/last_error.h"
-#include "platform/win32/system_time_win.h"
 #include "platform/win32/unique_handle.h"
 
 namespace orvanta {
 
 namespace {
 
+// FILETIME counts 100 ns units from 1601-01-01, 11644473600 s before 1970.
+constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr int64_t kFileTimeToUnixSeconds = 11644473600;
+
+using ReadFileTime = VOID(WINAPI*)(LPFILETIME);
+
+// GetSystemTimePreciseAsFileTime where the system has it (Windows 8 and
+// later): GetSystemTimeAsFileTime only advances with the timer tick, about
+// every 15.6 ms. Looked up at run time, so the program still starts on older
+// systems.
+ReadFileTime FinestSystemTimeReader() {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const auto precise = kernel == nullptr ? nullptr
+                                         : reinterpret_cast<ReadFileTime>(reinterpret_cast<void (*)()>(
+                                               GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime")));
+  return precise != nullptr ? precise : GetSystemTimeAsFileTime;
+}
+
 // The right to set the clock is the token privilege SeSystemtimePrivilege:
 // enabled just for the change and disabled right after it. The token is
 // opened for each grant and closed at the withdrawal.
 class SystemTimeClock final : public Clock {
  public:
-  SystemTime NowUtc() override {
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return FromWindowsTime(now);
+  UtcInstant Now() override {
+    FILETIME now;
+    readTime_(&now);
+    const int64_t units = static_cast<int64_t>((uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime);
+    return UtcInstant{units / kFileTimeUnitsPerSecond - kFileTimeToUnixSeconds,
+                      static_cast<uint32_t>(units % kFileTimeUnitsPerSecond * 100)};
   }
 
   bool GrantSetRight() override {
@@ -39,9 +58,17 @@ class SystemTimeClock final : public Clock {
     return AdjustTokenPrivileges(token_.Get(), FALSE, &privileges_, 0, nullptr, nullptr) != FALSE;
   }
 
-  bool SetUtc(const SystemTime& utc) override {
-    const SYSTEMTIME time = ToWindowsTime(utc);
-    return SetSystemTime(&time) != FALSE;
+  // SetSystemTime takes whole milliseconds: the nearest one, never a
+  // truncation, which would leave the clock behind on average.
+  bool Set(const UtcInstant& utc) override {
+    const UtcInstant rounded = RoundedToMilliseconds(utc);
+    const uint64_t units = static_cast<uint64_t>(rounded.unixSeconds + kFileTimeToUnixSeconds) * kFileTimeUnitsPerSecond +
+                           rounded.nanoseconds / 100;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(units);
+    time.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    SYSTEMTIME parts;
+    return FileTimeToSystemTime(&time, &parts) && SetSystemTime(&parts) != FALSE;
   }
 
   void WithdrawSetRight() override {
@@ -54,6 +81,7 @@ class SystemTimeClock final : public Clock {
   }
 
  private:
+  const ReadFileTime readTime_ = FinestSystemTimeReader();
   UniqueHandle token_;
   TOKEN_PRIVILEGES privileges_{};
   bool privilegeEnabled_ = false;

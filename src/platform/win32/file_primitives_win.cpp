@@ -172,6 +172,8 @@ bool SameFileName(std::string_view a, std::string_view b) {
 
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
+std::string FollowLinks(const std::string& path) { return path; }  // links are rare here; the file is replaced
+
 }  // namespace files
 
 const char* NativeLineBreak() { return "\r\n"; }

@@ -45,6 +45,8 @@ bool RegisterServiceControlHandler(const char* serviceName) {
   return g_service->statusHandle != nullptr;
 }
 
+bool SendServiceStatusText(const std::string&) { return true; }  // the Windows manager shows states only
+
 bool SendServiceStatus(const ServiceStatus& status) {
   if (g_service == nullptr || g_service->statusHandle == nullptr) return false;
   SERVICE_STATUS record;

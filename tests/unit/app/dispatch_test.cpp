@@ -2,11 +2,13 @@
 // for the operating system and for the roles' routines.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/time_sync_app.h"
+#include "support/recording_log.h"
 #include "support/temp_dir.h"
 
 namespace orvanta {
@@ -31,7 +33,7 @@ class DispatchTest : public testing::Test, public Sleeper {
     StartupServices services;
     services.executablePath = dir_.File("orvanta.exe");
     services.sleeper = this;
-    services.launchCommand = [this](const std::string& line) {
+    services.launchInstaller = [this](const std::string& line) {
       log_.push_back("launch " + line);
       return true;
     };
@@ -39,9 +41,21 @@ class DispatchTest : public testing::Test, public Sleeper {
       log_.push_back(std::string("event ") + name);
       return std::unique_ptr<NamedEvent>(std::make_unique<FixedEvent>(eventExists_));
     };
-    services.synchronize = [this](const SettingsFile&) {
+    services.synchronize = [this](const SettingsFile&, PassReport&) {
       log_.push_back("pass");
       return passSucceeds_;
+    };
+    services.openLog = [this](bool toTerminal) {
+      log_.push_back(toTerminal ? "log to terminal" : "log");
+      return std::unique_ptr<LogSink>(std::make_unique<test::RecordingLog>());
+    };
+    services.queryServers = [this](const std::vector<std::string>& hosts,
+                                   const std::function<void(const std::string&)>& print) {
+      for (const std::string& host : hosts) print("asked " + host);
+      return answers_;
+    };
+    services.writeConsole = [this](const std::string& line, bool error) {
+      log_.push_back((error ? "stderr " : "stdout ") + line);
     };
     return services;
   }
@@ -77,6 +91,7 @@ class DispatchTest : public testing::Test, public Sleeper {
   std::vector<std::string> log_;
   bool eventExists_ = false;
   bool passSucceeds_ = true;
+  int answers_ = 1;
 };
 
 using Log = std::vector<std::string>;
@@ -89,13 +104,13 @@ TEST_F(DispatchTest, EachWordReachesItsRoleWhateverItsCase) {
   };
   const Case cases[] = {
       {{"OpTiOnS"}, {"options Orvanta"}},
-      {{"ONCE"}, {"sleep 4000", "pass"}},
+      {{"ONCE"}, {"log", "sleep 4000", "pass"}},
       {{"InstallMe"}, {"install"}},  // beside a running service: no guard
       {{"UNINSTALLME"}, {"remove"}},
-      {{"Debug"}, {event, "worker"}},
-      {{}, {event, "service"}},
-      {{"nonsense", "more"}, {event, "service"}},
-      {{"/I"}, {event, "service"}},  // alone it is just another word
+      {{"Debug"}, {event, "log to terminal", "worker"}},
+      {{}, {event, "log", "service"}},
+      {{"nonsense", "more"}, {event, "log", "service"}},
+      {{"/I"}, {event, "log", "service"}},  // alone it is just another word
       // The option as typed, the package unquoted, further words ignored.
       {{"/i", "C:\\Setup Files\\orvanta.msi", "x"}, {"launch MsiExec.exe /i C:\\Setup Files\\orvanta.msi"}},
   };
@@ -122,7 +137,7 @@ TEST_F(DispatchTest, OnceWaitsItsClampedDelayAndTellsWhetherTheClockWasSet) {
   SettingsFile settings(dir_.File("orvanta.ini"));
   for (const auto& c : cases) {
     ASSERT_TRUE(settings.WriteString("OPTIONS", "delay", c.first));
-    EXPECT_EQ(Run({"once"}), (Log{c.second, "pass"})) << c.first;
+    EXPECT_EQ(Run({"once"}), (Log{"log", c.second, "pass"})) << c.first;
   }
   int status = -1;
   Run({"once"}, &status);
@@ -130,6 +145,23 @@ TEST_F(DispatchTest, OnceWaitsItsClampedDelayAndTellsWhetherTheClockWasSet) {
   passSucceeds_ = false;
   Run({"once"}, &status);
   EXPECT_EQ(status, kExitNotSynchronized);
+}
+
+// "query" asks the hosts given, else the stored servers; it sets nothing and
+// writes nothing, and its status says whether any server answered.
+TEST_F(DispatchTest, QueryReportsAndTellsWhetherAnyServerAnswered) {
+  int status = -1;
+  EXPECT_EQ(Run({"Query", "a.example", "127.0.0.1"}, &status),
+            (Log{"stdout asked a.example", "stdout asked 127.0.0.1"}));
+  EXPECT_EQ(status, kExitSuccess);
+  answers_ = 0;
+  EXPECT_EQ(Run({"query"}, &status), Log{"stdout asked pool.ntp.org"});
+  EXPECT_EQ(status, kExitFailure);
+  SettingsFile(dir_.File("orvanta.ini")).WriteString("SERVERS", "server_1", "stored.example");
+  EXPECT_EQ(Run({"query"}), Log{"stdout asked stored.example"});
+  EXPECT_EQ(Run({"query", "a.example", "-v"}, &status), Log{"stderr usage: orvanta query [HOST...]"});
+  EXPECT_EQ(status, kExitUsage);
+  EXPECT_FALSE(test::ReadBytes(dir_.File("orvanta.ini")).find("INFO") != std::string::npos);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "settings/settings_readers.h"
 #include "support/fake_clock.h"
 #include "support/loopback_resolver.h"
+#include "support/recording_log.h"
 #include "support/scripted_sntp_server.h"
 #include "support/temp_dir.h"
 #include "sync/ntp_era.h"
@@ -36,7 +37,7 @@ class SynchronizationPassTest : public testing::Test {
       b.receiveAfterRequest = b.transmitAfterRequest = static_cast<uint64_t>(units);
     });
   }
-  bool Pass() { return RunSynchronizationPass(settings_, clock_, resolver_, server_.Port()); }
+  bool Pass() { return RunSynchronizationPass(settings_, clock_, resolver_, report_, server_.Port()); }
   std::string Adjusted() const { return settings_.GetString("INFO", "adjusted", 100); }
 
   test::TempDir dir_;
@@ -44,6 +45,8 @@ class SynchronizationPassTest : public testing::Test {
   test::LoopbackResolver resolver_;
   test::ScriptedSntpServer server_;
   SettingsFile settings_{dir_.File("orvanta.ini")};
+  test::RecordingLog log_;
+  PassReport report_{log_};
 };
 
 TEST_F(SynchronizationPassTest, FirstApplicableAnswerWinsAndLaterServersAreNotAsked) {
@@ -53,10 +56,11 @@ TEST_F(SynchronizationPassTest, FirstApplicableAnswerWinsAndLaterServersAreNotAs
   EXPECT_EQ(resolver_.asked, (std::vector<std::string>{"first.unresolvable", "second.example"}));
   EXPECT_EQ(server_.Datagrams().size(), 1u);
   EXPECT_EQ(clock_.log, (std::vector<std::string>{"grant", "set", "withdraw"}));
-  ASSERT_EQ(clock_.setTo.size(), 1u);
-  const int64_t setMs = SecondsSince1900(clock_.setTo[0]) * 1000 + clock_.setTo[0].wMilliseconds;
-  EXPECT_NEAR(static_cast<double>(setMs - SecondsSince1900(MakeUtc(2026, 12, 7, 10)) * 1000), 2500.0, 1.0);
+  EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 2, 500))});
   EXPECT_EQ(Adjusted(), "2.500");
+  ASSERT_EQ(log_.records.size(), 2u);
+  EXPECT_EQ(log_.records[0], "W 6 Server first.unresolvable (-) failed: name not resolved.");
+  EXPECT_EQ(log_.records[1].substr(0, 50), "I 5 Synchronized from second.example (127.0.0.1): ");
 }
 
 // Without the right every server is asked once, each grant is withdrawn,
@@ -78,31 +82,32 @@ TEST_F(SynchronizationPassTest, NothingIsWrittenWhenNoServerCanBeApplied) {
   const std::string listed = test::ReadBytes(settings_.Path());
   EXPECT_FALSE(Pass());
   EXPECT_EQ(LastError(), error::kWsaHostNotFound);
+  EXPECT_EQ(log_.records.back(), "E 8 No server could be used in this pass.");
   EXPECT_EQ(clock_.log.size(), 9u);
   EXPECT_EQ(test::ReadBytes(settings_.Path()), listed);
 }
 
-// The offset is applied to the time read after the reply, and recorded with
-// its sign and three decimals; an offset of 0 still sets the clock.
+// The offset is applied to the time read after the grant, to the
+// nanosecond, and recorded with its sign and three decimals; an offset of 0
+// still sets the clock.
 TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
   struct Case {
     int64_t ahead;
     const char* adjusted;
-    SystemTime setTo;
+    UtcInstant setTo;
   };
   const Case cases[] = {
-      {0, "0.000", MakeUtc(2026, 12, 7, 10, 0, 0)},
-      {-(kSecond + kSecond / 4), "-1.250", MakeUtc(2026, 12, 7, 9, 59, 58, 750)},
+      {0, "0.000", test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 0), 123457)},
+      {-(kSecond + kSecond / 4), "-1.250", test::InstantOf(MakeUtc(2026, 12, 7, 9, 59, 58, 750), 123457)},
+      {8590, "0.000", test::InstantOf(MakeUtc(2026, 12, 7, 10, 0, 0), 125457)},  // 2 us
   };
   Servers({"a.example"});
   for (const Case& c : cases) {
     ServerAhead(c.ahead);
+    clock_.SetSequence({test::InstantOf(MakeUtc(2026, 12, 7, 10), 123457)});
     clock_.setTo.clear();
     ASSERT_TRUE(Pass());
-    ASSERT_EQ(clock_.setTo.size(), 1u);
-    SystemTime set = clock_.setTo[0];
-    set.wDayOfWeek = 0;
-    EXPECT_EQ(set, c.setTo) << c.adjusted;
+    EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{c.setTo}) << c.adjusted;
     EXPECT_EQ(Adjusted(), c.adjusted);
   }
 }
@@ -120,10 +125,7 @@ TEST_F(SynchronizationPassTest, ClockIsSetRightAcrossTheEraWrap) {
     clock_.Set(c[0]);
     clock_.setTo.clear();
     ASSERT_TRUE(Pass());
-    ASSERT_EQ(clock_.setTo.size(), 1u);
-    SystemTime set = clock_.setTo[0];
-    set.wDayOfWeek = 0;
-    EXPECT_EQ(set, c[1]) << set.wYear << "-" << set.wMonth << "-" << set.wDay << " " << set.wSecond;
+    EXPECT_EQ(clock_.setTo, std::vector<UtcInstant>{test::InstantOf(c[1])}) << c[1].wYear;
     SystemTime last;
     ASSERT_TRUE(ReadLastSync(settings_, last));
     EXPECT_GE(last.wYear, 2036);

@@ -11,7 +11,8 @@ namespace {
 
 const NtpTimestamp kSent(3446109296u, 3388729197u);
 
-ReplyFields Reply(uint32_t leap, uint32_t stratum, NtpTimestamp originate, NtpTimestamp transmit) {
+ReplyFields Reply(uint32_t leap, uint32_t stratum, NtpTimestamp originate, NtpTimestamp transmit,
+                  NtpTimestamp arrival = NtpTimestamp(3446109298u, 0)) {
   ReplyFields reply;
   reply.length = 48;
   reply.mode = 4;
@@ -20,6 +21,7 @@ ReplyFields Reply(uint32_t leap, uint32_t stratum, NtpTimestamp originate, NtpTi
   reply.originate = originate;
   reply.receive = NtpTimestamp(3446109297u, 0);
   reply.transmit = transmit;
+  reply.arrival = arrival;
   return reply;
 }
 
@@ -37,6 +39,9 @@ TEST(ReplyChecksTest, FirstFaultWins) {
   EXPECT_EQ(ReplyRejection(Reply(3, 16, kSent, good), kSent), error::kReplyUnsynchronized);
   EXPECT_EQ(ReplyRejection(Reply(0, 16, kSent, zero), kSent), error::kReplyBadStratum);
   EXPECT_EQ(ReplyRejection(Reply(0, 15, kSent, zero), kSent), error::kReplyZeroTimestamp);
+  // Held 1 s by the server, back after 0.1 s: the timestamps cannot be true.
+  const NtpTimestamp early = kSent.PlusSeconds(0.1);
+  EXPECT_EQ(ReplyRejection(Reply(0, 1, kSent, NtpTimestamp(3446109298u, 0), early), kSent), error::kReplyNegativeDelay);
   EXPECT_EQ(ReplyRejection(Reply(0, 1, kSent, good), kSent), 0u);
 }
 

@@ -139,6 +139,16 @@ TEST_F(SntpClientTest, EachReplyIsTakenOrRefusedWithItsCode) {
   }
 }
 
+// The server claims to have held the request longer than it was away.
+TEST_F(SntpClientTest, ANegativeRoundTripIsRefused) {
+  clock_.SetSequence({MakeUtc(2020, 1, 1, 0, 0, 0, 0), MakeUtc(2020, 1, 1, 0, 0, 0, 100)});
+  server_.Change([](test::ServerBehaviour& b) { b.transmitAfterRequest = b.receiveAfterRequest + kOneSecond / 2; });
+  SntpReply reply = Sentinel();
+  EXPECT_FALSE(Query(reply));
+  EXPECT_EQ(LastError(), error::kReplyNegativeDelay);
+  EXPECT_TRUE(UntouchedButArrival(reply));
+}
+
 // A host name goes to the resolver; when that fails, nothing is stamped or
 // sent. Bad arguments are refused before anything happens.
 TEST_F(SntpClientTest, HostNamesGoThroughTheResolver) {

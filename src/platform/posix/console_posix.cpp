@@ -1,0 +1,7 @@
+#include "platform/console.h"
+
+namespace orvanta {
+
+void UseCallerConsole() {}
+
+}  // namespace orvanta
