@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -62,6 +63,32 @@ TEST(SettingsProcesses, LockOfAKilledHolderDoesNotBlock) {
   EXPECT_TRUE(settings.WriteString("OPTIONS", "period", "6"));
   EXPECT_EQ(settings.GetInt("OPTIONS", "period", 0), 6u);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"orvanta.ini", "orvanta.ini.lock"}));
+}
+
+}  // namespace
+}  // namespace orvanta
+
+namespace orvanta {
+namespace {
+
+// A settings file reached through a link (a chain of them, the last one
+// relative and dangling at first) stays linked: the file at the end is
+// written, in its own folder.
+TEST(SettingsProcesses, ALinkedSettingsFileStaysLinked) {
+  test::TempDir folder;
+  ASSERT_EQ(::mkdir(folder.File("shared").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("shared/orvanta.ini", folder.File("middle.ini").c_str()), 0);
+  ASSERT_EQ(::symlink(folder.File("middle.ini").c_str(), folder.File("orvanta.ini").c_str()), 0);
+  const SettingsFile settings(folder.File("orvanta.ini"));
+  ASSERT_TRUE(settings.WriteString("OPTIONS", "period", "60"));
+  ASSERT_TRUE(settings.WriteString("OPTIONS", "delay", "5"));
+  struct stat status {};
+  for (const char* link : {"orvanta.ini", "middle.ini"}) {
+    ASSERT_EQ(::lstat(folder.File(link).c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode)) << link;
+  }
+  EXPECT_EQ(test::ReadBytes(folder.File("shared/orvanta.ini")), "[OPTIONS]\nperiod=60\ndelay=5\n");
+  EXPECT_EQ(settings.GetInt("OPTIONS", "period", 0), 60u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -149,6 +150,39 @@ TEST(SystemdServiceSide, ReportsAndControlsFollowTheServiceState) {
     EXPECT_EQ(systemd.Next(), message);
   }
   EXPECT_EQ(systemd.Next(100), kNothing);
+}
+
+// When the control loop can wait no more, the service stops as it does on a
+// stop request, instead of hanging with its stop signal blocked. A status
+// line reaches systemd as STATUS=.
+TEST(SystemdServiceSide, AFailingControlWaitStopsTheService) {
+  ASSERT_TRUE(kControlsBlocked);
+  FakeSystemd systemd(test::UniqueName("notify"));
+  ASSERT_TRUE(systemd.Bound());
+  rlimit files{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &files), 0);
+  Controls controls;
+  std::vector<uint32_t> afterFailure;
+  EXPECT_TRUE(RunServiceDispatcher(
+      kServiceName,
+      [&] {
+        ASSERT_TRUE(RegisterServiceControlHandler(kServiceName));
+        ASSERT_TRUE(Report(kRunning));
+        ASSERT_TRUE(SendServiceStatusText("Synchronized 10:02:03 from time.example (+0.003 s)"));
+        // poll() refuses more descriptors than the limit allows: the loop's
+        // next wait, woken by the report below, fails.
+        const rlimit one{1, files.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &one), 0);
+        EXPECT_TRUE(Report(kRunning));
+        afterFailure = controls.Wait(1, 10000);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ASSERT_TRUE(Report(kStopped));
+      },
+      [&controls](uint32_t control) { controls.Add(control); }));
+  ::setrlimit(RLIMIT_NOFILE, &files);
+  EXPECT_EQ(afterFailure, std::vector<uint32_t>{kControlStop});
+  EXPECT_EQ(systemd.Next(), "READY=1\nSTATUS=Running");
+  EXPECT_EQ(systemd.Next(), "STATUS=Synchronized 10:02:03 from time.example (+0.003 s)");
 }
 
 TEST(SystemdServiceSide, OutsideAServiceTheDispatcherFailsAtOnce) {

@@ -35,6 +35,10 @@ const std::string kRun = Text({kWin32OwnProcess, kRunning, 3, 0, 0, 0, 0});
 const std::string kPause = Text({kWin32OwnProcess, kPaused, 3, 0, 0, 0, 0});
 const std::string kStopping = Text({kWin32OwnProcess, kStopPending, 3, 0, 0, 1, 3000});
 const std::string kStop = Text({kWin32OwnProcess, kStopped, 3, 0, 0, 0, 0});
+// A service that could not run says so: no worker thread (1054), or a status
+// report refused (1066, ours 1).
+const std::string kStopNoThread = Text({kWin32OwnProcess, kStopped, 3, 1054, 0, 0, 0});
+const std::string kStopRefused = Text({kWin32OwnProcess, kStopped, 3, 1066, 1, 0, 0});
 const std::string kGrace = "sleep 250";
 
 template <typename Condition>
@@ -132,12 +136,12 @@ TEST(ServiceHostTest, ReportsFromStartToStoppedWhereverTheWorkerStands) {
       {kNormal, 0, {kControlPause, kControlInterrogate, kControlContinue, kControlContinue, kControlInterrogate,
                     kControlStop}, false, started({kPause, kPause, kRun, kRun, kRun, kStopping, kGrace, kStop})},
       {kNormal, 0, {kOutsideSignal}, false, started({kGrace, kStop})},
-      {kNormal, 3, {}, false, started({kGrace, kStop})},  // the running report refused
+      {kNormal, 3, {}, false, started({kGrace, kStopRefused})},  // the running report refused
       // Start-up ended early: nothing to report to, or a refusal before running.
       {kRegistrationRefused, 0, {}, false, {kGrace}},
-      {kNormal, 1, {}, false, {kStart1, kGrace, kStop}},
-      {kNormal, 2, {}, false, {kStart1, kStart2, kGrace, kStop}},
-      {kThreadRefused, 0, {}, false, {kStart1, kStart2, kGrace, kStop}},
+      {kNormal, 1, {}, false, {kStart1, kGrace, kStopRefused}},
+      {kNormal, 2, {}, false, {kStart1, kStart2, kGrace, kStopRefused}},
+      {kThreadRefused, 0, {}, false, {kStart1, kStart2, kGrace, kStopNoThread}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "setup " << c.setup << ", refused report " << c.refuseReport
@@ -158,6 +162,8 @@ TEST(ServiceHostTest, ReportsFromStartToStoppedWhereverTheWorkerStands) {
     // Without waiting for a worker in a pass or parked.
     ASSERT_TRUE(Eventually([&rig] { return rig.ended.load(); }));
     EXPECT_EQ(rig.log, c.log);
+    const bool failed = c.setup == kRegistrationRefused || c.log.back() == kStopNoThread || c.log.back() == kStopRefused;
+    EXPECT_EQ(rig.host->Failed(), failed) << "the process's exit status";
     EXPECT_GE(rig.event->signals, 1) << "the wind-down ends a waiting worker";
     const bool endsItself = rig.threadStarted && !rig.holdPass && !c.parked;
     EXPECT_TRUE(endsItself ? Eventually([&rig] { return rig.workerEnded.load(); }) : !rig.workerEnded);

@@ -72,8 +72,10 @@ TEST_F(SettingsFileTest, PeriodAndDelayAreClamped) {
       {"", 120, 4000}, {"period=0\ndelay=0", 120, 4000}, {"period=\ndelay=", 120, 4000},
       {"period=1\ndelay=5", 1, 5000}, {"period=+-5\ndelay=4", 120, 4000}, {"period= '45' \ndelay=0x10", 45, 4000},
       {"period=12abc\ndelay=86400", 12, 86400000}, {"period=9999\ndelay=86401", 9999, 10000},
-      {"period=10000\ndelay=-1", 9999, 10000}, {"period=-1\ndelay=4294967297", 9999, 4000},  // modulo 2^32
-      {"period=4294967296\ndelay=-4294967297", 120, 10000},
+      {"period=10000\ndelay=-1", 9999, 10000},
+      // Beyond 32 bits the numbers saturate rather than wrap (to 1, 0 and -1).
+      {"period=-1\ndelay=4294967297", 9999, 10000}, {"period=4294967297\ndelay=4294967296", 9999, 10000},
+      {"period=4294967296\ndelay=-4294967297", 9999, 10000},
   };
   for (const auto& c : cases) {
     Store(std::string("[OPTIONS]\n") + c.lines + "\n");
