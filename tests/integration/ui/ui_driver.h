@@ -1,76 +1,97 @@
-// Drives real windows as a user would, with window messages: clicks, typing,
-// keys through a dialog's own modal loop, list double-clicks; and reads back
+// Drives real windows as a user would, with window messages, and reads back
 // what they show, text and pixels.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "ui/gdi_owners.h"
 #include "ui/modal_dialog.h"
 
 namespace orvanta::test {
 
-std::string WindowText(HWND window);
+inline std::string WindowText(HWND window) {
+  char text[4096];
+  const int length = ::GetWindowTextA(window, text, sizeof text);
+  return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
 
-// A press and release of the left button on a button (BM_CLICK).
-void Click(HWND button);
-// Focuses the field, selects all and types text over it (an empty text
-// deletes the selection), one WM_CHAR at a time.
-void TypeInto(HWND edit, const std::string& text);
+inline std::vector<std::string> ListEntries(HWND list) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
+    char text[300] = {};
+    ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    entries.push_back(text);
+  }
+  return entries;
+}
 
-std::vector<std::string> ListEntries(HWND list);
-int ListSelection(HWND list);
-// The left button pressed and released on entry index; twice for a double click.
-void ClickEntry(HWND list, int index);
-void DoubleClickEntry(HWND list, int index);
+// Focuses the field, selects all and types text over it, one WM_CHAR at a time.
+inline void TypeInto(HWND edit, const std::string& text) {
+  ::SetFocus(edit);
+  ::SendMessageA(edit, EM_SETSEL, 0, -1);
+  ::SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+  for (const char c : text) ::SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// A double click of the left button on entry index, as the list box sees it.
+inline void DoubleClickEntry(HWND list, int index) {
+  RECT item{};
+  ::SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  for (const UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
+    ::SendMessageA(list, press, MK_LBUTTON, at);
+    ::SendMessageA(list, WM_LBUTTONUP, 0, at);
+  }
+}
 
 // Posts a key press (down and up) to a window, to be read by a modal loop.
-void PostKey(HWND window, WPARAM key);
+inline void PostKey(HWND window, WPARAM key) {
+  const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16;
+  ::PostMessageA(window, WM_KEYDOWN, key, 1 | scan);
+  ::PostMessageA(window, WM_KEYUP, key, 1 | scan | (3L << 30));
+}
 
-// Lets dialog's own modal loop handle everything queued so far, and
-// whatever that leads to; answers the loop's result: the dialog's end
-// result, or ModalDialog::kLoopQuit when it is still open.
-int RunQueuedMessages(ModalDialog& dialog);
+inline std::function<void()> tick;  // timer procedures take no context
+inline void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) { tick(); }
 
-// While it lives, onTick() is called every few milliseconds by whatever
-// message loop runs on this thread (a dialog's, a nested one's).
-class TickWatcher {
- public:
-  explicit TickWatcher(std::function<void()> onTick);
-  ~TickWatcher();
-  TickWatcher(const TickWatcher&) = delete;
-  TickWatcher& operator=(const TickWatcher&) = delete;
+// Runs run() with onTick() called every few milliseconds by whatever message
+// loop runs on this thread meanwhile; returns run()'s result.
+inline int Ticking(std::function<void()> onTick, const std::function<int()>& run) {
+  tick = std::move(onTick);
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &OnTick);
+  const int result = run();
+  ::KillTimer(nullptr, timer);
+  return result;
+}
 
- private:
-  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR timer, DWORD);
-  std::function<void()> onTick_;
-  TickWatcher* outer_;
-  UINT_PTR timer_;
-};
+// Runs dialog's own modal loop until everything queued so far is handled
+// (WM_QUIT comes after every other queued message). Returns the loop's
+// result: the dialog's end result, or ModalDialog::kLoopQuit when it is
+// still open.
+inline int RunQueued(ModalDialog& dialog) {
+  ::PostQuitMessage(0);
+  const int result = dialog.RunModalLoop();
+  MSG quit;  // ours, or the one the loop posted again
+  ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  return result;
+}
 
-// Runs dialog's modal loop, asking done() every few milliseconds, until it
-// answers true (the loop is then left) or the dialog ends, or limitMs passes
-// (the caller sees done() still false). Answers the loop's result.
-int RunLoopUntil(ModalDialog& dialog, const std::function<bool()>& done, uint32_t limitMs = 10000);
-
-// The client area of a window as it is on the screen, row by row.
-class Pixels {
- public:
-  explicit Pixels(HWND window);
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  COLORREF At(int x, int y) const;
-  // The x of every pixel of row y in colour.
-  std::vector<int> InRow(int y, COLORREF colour) const;
-
- private:
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<uint32_t> bgra_;
-};
+// The x of every pixel of row y of window's client area in colour, as painted.
+inline std::vector<int> PixelsInRow(HWND window, int y, COLORREF colour) {
+  ::UpdateWindow(window);
+  RECT client;
+  ::GetClientRect(window, &client);
+  WindowDc dc(window);
+  std::vector<int> xs;
+  for (int x = 0; x < client.right; ++x) {
+    if (::GetPixel(dc.Get(), x, y) == colour) xs.push_back(x);
+  }
+  return xs;
+}
 
 }  // namespace orvanta::test
