@@ -105,7 +105,7 @@ bool IniDocument::LineScanner::Next(Line& line) {
     const size_t close = trimmed.rfind(']');
     if (close != std::string_view::npos && close > 0) {
       line.kind = Line::Kind::kSection;
-      line.name = CutAtNul(TrimIniBlanks(trimmed.substr(1, close - 1)));
+      line.name = TrimIniBlanks(CutAtNul(trimmed.substr(1, close - 1)));
       return true;
     }
   }
@@ -115,7 +115,8 @@ bool IniDocument::LineScanner::Next(Line& line) {
     return true;
   }
   line.kind = Line::Kind::kKey;
-  line.name = CutAtNul(TrimIniBlanks(trimmed.substr(0, equals)));
+  // The NUL ends the name first: blanks before it do not count either.
+  line.name = TrimIniBlanks(CutAtNul(trimmed.substr(0, equals)));
   std::string_view value = trimmed.substr(equals + 1);
   while (!value.empty() && IsIniBlank(value.front())) value.remove_prefix(1);
   line.valueBegin = static_cast<size_t>(value.data() - text_.data());

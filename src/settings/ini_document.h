@@ -11,7 +11,8 @@
 // - A line starting with ';' is a comment. Any other line with '=' holds a key:
 //   the name before the first '=', the value after it. A line without '=' is
 //   neither (it is kept, and never found).
-// - A NUL byte ends the name or value it lies in.
+// - A NUL byte ends the name or value it lies in; blanks before it do not
+//   count in a name.
 // - Names are compared without regard to ASCII case. Only the FIRST section of
 //   a name counts: a key that appears only in a later section of the same name
 //   is not found. Within it, the first key of a name wins. Keys before the
