@@ -1,22 +1,24 @@
-// A clock whose readings the test decides (one fixed time, or a sequence
-// handed out one per reading, the last one repeating), and that records what
-// was done to set it instead of touching the machine's clock.
+// A clock whose readings the test decides, and that records what was done to
+// set it instead of touching the machine's clock.
 #pragma once
 
 #include <cstddef>
-#include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/last_error.h"
 #include "platform/system_time.h"
-
-#include <ostream>
+#include "sync/ntp_era.h"
 
 namespace orvanta {
 
-inline void PrintTo(const UtcInstant& instant, std::ostream* out) {
-  *out << instant.unixSeconds << "s+" << instant.nanoseconds << "ns";
+inline void PrintTo(const UtcInstant& t, std::ostream* out) { *out << t.unixSeconds << "s+" << t.nanoseconds << "ns"; }
+
+inline void PrintTo(const SystemTime& t, std::ostream* out) {
+  *out << t.wYear << "-" << t.wMonth << "-" << t.wDay << " " << t.wHour << ":" << t.wMinute << ":" << t.wSecond << "."
+       << t.wMilliseconds << " (day " << t.wDayOfWeek << ")";
 }
 
 }  // namespace orvanta
@@ -24,37 +26,45 @@ inline void PrintTo(const UtcInstant& instant, std::ostream* out) {
 namespace orvanta::test {
 
 // A UTC calendar time (day of week left 0).
-SystemTime MakeUtc(uint16_t year, uint16_t month, uint16_t day, uint16_t hour = 0, uint16_t minute = 0,
-                   uint16_t second = 0, uint16_t milliseconds = 0);
-// The instant of a UTC calendar time, plus some nanoseconds.
-UtcInstant InstantOf(const SystemTime& utc, uint32_t extraNanoseconds = 0);
+inline SystemTime MakeUtc(uint16_t year, uint16_t month, uint16_t day, uint16_t hour = 0, uint16_t minute = 0,
+                          uint16_t second = 0, uint16_t milliseconds = 0) {
+  return SystemTime{year, month, 0, day, hour, minute, second, milliseconds};
+}
+
+inline UtcInstant InstantOf(const SystemTime& utc, uint32_t extraNanoseconds = 0) {
+  return UtcInstant{SecondsSince1900(utc) - kUnixEpochInNtpSeconds, utc.wMilliseconds * 1000000u + extraNanoseconds};
+}
 
 class FakeClock : public Clock {
  public:
-  explicit FakeClock(const SystemTime& now = MakeUtc(2009, 3, 15, 12, 34, 56, 789));
+  UtcInstant Now() override {
+    ++readings;
+    const UtcInstant now = times.front();
+    if (times.size() > 1) times.erase(times.begin());
+    return now;
+  }
+  bool GrantSetRight() override {
+    log.push_back("grant");
+    return true;
+  }
+  // Refused with 1314 (privilege not held) while refuse is set.
+  bool Set(const UtcInstant& utc) override {
+    log.push_back("set");
+    if (refuse) {
+      SetLastError(error::kPrivilegeNotHeld);
+      return false;
+    }
+    setTo.push_back(utc);
+    return true;
+  }
+  void WithdrawSetRight() override { log.push_back("withdraw"); }
 
-  // The next readings give these in turn; after them the last one repeats.
-  void SetSequence(std::vector<UtcInstant> readings);
-  void SetSequence(const std::vector<SystemTime>& readings);
-  void Set(const SystemTime& now) { SetSequence({InstantOf(now)}); }
-  std::size_t Readings() const;
-
-  UtcInstant Now() override;
-  // "grant", "set" and "withdraw" go to log; a change is refused with 1314
-  // (privilege not held) while refuse is set, else kept in setTo.
-  bool GrantSetRight() override;
-  bool Set(const UtcInstant& utc) override;
-  void WithdrawSetRight() override;
-
+  // The next readings in turn; the last one repeats.
+  std::vector<UtcInstant> times{InstantOf(MakeUtc(2026, 12, 7, 10))};
+  std::size_t readings = 0;
   bool refuse = false;
   std::vector<std::string> log;
   std::vector<UtcInstant> setTo;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<UtcInstant> pending_;
-  std::size_t next_ = 0;
-  std::size_t readings_ = 0;
 };
 
 }  // namespace orvanta::test

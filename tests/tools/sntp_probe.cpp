@@ -11,19 +11,14 @@
 #include "sync/sntp_client.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: sntp_probe HOST [PORT]\n");
-    return 2;
-  }
-  const int port = argc > 2 ? std::atoi(argv[2]) : 123;
+  if (argc < 2) return 2;
   orvanta::NetworkSession network;
   orvanta::SntpClient client(orvanta::RealClock(), orvanta::RealResolver());
   orvanta::SntpReply reply;
-  if (!client.Query(argv[1], port, reply)) {
+  if (!client.Query(argv[1], argc > 2 ? std::atoi(argv[2]) : orvanta::kNtpPort, reply)) {
     std::printf("error=%lu\n", static_cast<unsigned long>(orvanta::LastError()));
     return 1;
   }
-  std::printf("stratum=%d offset=%.6f delay=%.6f\n", static_cast<int>(reply.stratum), reply.offset,
-              reply.delay);
+  std::printf("stratum=%d offset=%.6f delay=%.6f\n", static_cast<int>(reply.stratum), reply.offset, reply.delay);
   return 0;
 }

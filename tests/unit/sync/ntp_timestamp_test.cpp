@@ -1,16 +1,19 @@
+// NTP timestamps to and from calendar time and the clock's instants, read in
+// the era nearest the clock across the 2036 wrap; and the calendar below them.
 #include "sync/ntp_timestamp.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 #include "support/fake_clock.h"
+#include "sync/calendar.h"
+#include "sync/ntp_era.h"
 
 namespace orvanta {
 namespace {
 
+using test::InstantOf;
 using test::MakeUtc;
 
 SystemTime On(uint16_t dayOfWeek, SystemTime utc) {
@@ -18,99 +21,100 @@ SystemTime On(uint16_t dayOfWeek, SystemTime utc) {
   return utc;
 }
 
-std::string Show(const SystemTime& t) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u (day %u)", t.wYear, t.wMonth, t.wDay, t.wHour,
-                t.wMinute, t.wSecond, t.wMilliseconds, t.wDayOfWeek);
-  return text;
-}
-
-// Calendar time and timestamp, both ways (day of week: 1900-01-01 a Monday).
+// Both ways (day of week: 1900-01-01 was a Monday); every millisecond comes
+// back; the last half millisecond of a second rounds up through every field.
 TEST(NtpTimestampTest, CalendarTimesAndTimestamps) {
-  struct Case {
+  const struct {
     SystemTime utc;
     NtpTimestamp stamp;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {On(1, MakeUtc(1900, 1, 1)), NtpTimestamp(0, 0)},
       {On(0, MakeUtc(2009, 3, 15, 12, 34, 56, 789)), NtpTimestamp(3446109296u, 0xC9FBE76D)},
       {On(0, MakeUtc(2009, 3, 15, 0, 0, 0, 1)), NtpTimestamp(3446064000u, 4294967)},
       {On(0, MakeUtc(2009, 3, 15, 0, 0, 0, 500)), NtpTimestamp(3446064000u, 0x80000000)},
-      {On(0, MakeUtc(2009, 3, 15, 0, 0, 0, 999)), NtpTimestamp(3446064000u, 0xFFBE76C9)},
-      {On(4, MakeUtc(2036, 2, 7, 6, 28, 15)), NtpTimestamp(0xFFFFFFFF, 0)},
+      {On(4, MakeUtc(2036, 2, 7, 6, 28, 15, 999)), NtpTimestamp(0xFFFFFFFF, 0xFFBE76C9)},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(NtpTimestamp::FromSystemTime(c.utc), c.stamp) << Show(c.utc);
-    EXPECT_EQ(Show(c.stamp.ToSystemTime()), Show(c.utc));
+  for (const auto& c : cases) {
+    EXPECT_EQ(NtpTimestamp::FromSystemTime(c.utc), c.stamp) << c.stamp.Value();
+    EXPECT_EQ(c.stamp.ToSystemTime(), c.utc);
   }
-}
-
-TEST(NtpTimestampTest, EveryMillisecondSurvivesTheRoundTrip) {
   for (uint16_t ms = 0; ms < 1000; ++ms) {
     const SystemTime utc = On(0, MakeUtc(2009, 3, 15, 12, 34, 56, ms));
-    ASSERT_EQ(Show(NtpTimestamp::FromSystemTime(utc).ToSystemTime()), Show(utc));
+    ASSERT_EQ(NtpTimestamp::FromSystemTime(utc).ToSystemTime(), utc);
   }
-}
-
-// Era 0 ends at 2036-02-07 06:28:15; the seconds keep only their low 32 bits.
-TEST(NtpTimestampTest, SecondsOutsideEraZeroWrap) {
-  const NtpTimestamp next = NtpTimestamp::FromSystemTime(MakeUtc(2036, 2, 7, 6, 28, 16, 250));
-  EXPECT_EQ(next, NtpTimestamp(0, 0x40000000));
-  EXPECT_EQ(Show(next.ToSystemTime()), Show(On(1, MakeUtc(1900, 1, 1, 0, 0, 0, 250))));
-  EXPECT_EQ(NtpTimestamp::FromSystemTime(MakeUtc(1899, 12, 31, 23, 59, 59)).seconds, 0xFFFFFFFFu);
-}
-
-// The last half millisecond of a second rounds up into the next second,
-// through every field, and past the end of the era to its start.
-TEST(NtpTimestampTest, MillisecondsRoundUpIntoTheNextSecond) {
   const uint32_t s = NtpTimestamp::FromSystemTime(MakeUtc(1999, 12, 31, 23, 59, 59)).seconds;
-  EXPECT_EQ(Show(NtpTimestamp(s, 0xFFDF3B63).ToSystemTime()), Show(On(5, MakeUtc(1999, 12, 31, 23, 59, 59, 999))));
-  EXPECT_EQ(Show(NtpTimestamp(s, 0xFFDF3B64).ToSystemTime()), Show(On(6, MakeUtc(2000, 1, 1))));
-  EXPECT_EQ(Show(NtpTimestamp(s, 0xFFFFFFFF).ToSystemTime()), Show(On(6, MakeUtc(2000, 1, 1))));
-  EXPECT_EQ(Show(NtpTimestamp(0xFFFFFFFF, 0xFFDF3B64).ToSystemTime()), Show(On(1, MakeUtc(1900, 1, 1))));
+  EXPECT_EQ(NtpTimestamp(s, 0xFFDF3B63).ToSystemTime(), On(5, MakeUtc(1999, 12, 31, 23, 59, 59, 999)));
+  EXPECT_EQ(NtpTimestamp(s, 0xFFDF3B64).ToSystemTime(), On(6, MakeUtc(2000, 1, 1)));
 }
 
-// A fraction reads as 1/(2^32 - 1) s: 0xFFFFFFFF units are exactly one second.
-TEST(NtpTimestampTest, SecondsSince) {
-  struct Case {
-    NtpTimestamp a, b;
-    double expected;
+// Before, across, back across and long after the wrap; the nanoseconds of an
+// instant (a nanosecond is about 4.3 fraction units) survive the timestamp.
+TEST(NtpTimestampTest, ReadInTheEraNearestTheClock) {
+  const struct {
+    SystemTime reference, time;
+  } cases[] = {
+      {MakeUtc(2009, 3, 15, 12), On(0, MakeUtc(2009, 3, 15, 12, 34, 56, 789))},
+      {MakeUtc(2036, 2, 7, 6, 28, 10), On(4, MakeUtc(2036, 2, 7, 6, 28, 20, 500))},
+      {MakeUtc(2036, 2, 7, 6, 28, 20), On(4, MakeUtc(2036, 2, 7, 6, 28, 10))},
+      {MakeUtc(2105, 1, 1), On(3, MakeUtc(2104, 12, 31, 23, 59, 59))},
   };
-  const Case cases[] = {
-      {NtpTimestamp(10, 0), NtpTimestamp(9, 0x80000000), 0.5000000001164153},
-      {NtpTimestamp(9, 0x80000000), NtpTimestamp(10, 0), -0.5000000001164153},
-      {NtpTimestamp(0, 0xFFFFFFFF), NtpTimestamp(0, 0), 1.0},
-      {NtpTimestamp(1, 0), NtpTimestamp(0, 0xFFFFFFFF), 2.3283064370807974e-10},  // a borrow
-      {NtpTimestamp(5, 0), NtpTimestamp(4, 1), 1.0},
-      {NtpTimestamp(0xFFFFFFFF, 0), NtpTimestamp(1, 0), 4294967294.0},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.a.SecondsSince(c.b), c.expected) << c.a.Value() << " - " << c.b.Value();
-  EXPECT_FALSE(std::signbit(NtpTimestamp(3, 4).SecondsSince(NtpTimestamp(3, 4))));  // +0.0
+  for (const auto& c : cases) {
+    const NtpTimestamp wrapped = NtpTimestamp::FromSystemTime(c.time);
+    EXPECT_EQ(ToSystemTimeNearestEra(wrapped, InstantOf(c.reference)), c.time);
+    EXPECT_EQ(ToInstantNearestEra(wrapped, InstantOf(c.reference)), InstantOf(c.time));
+  }
+  // The last instant of era 0, rounded up, is the first second of era 1.
+  const UtcInstant wrap = InstantOf(MakeUtc(2036, 2, 7, 6, 28, 16));
+  EXPECT_EQ(ToSystemTimeNearestEra(NtpTimestamp(~0u, ~0u), wrap), On(4, MakeUtc(2036, 2, 7, 6, 28, 16)));
+  EXPECT_EQ(ToInstantNearestEra(NtpTimestamp(~0u, ~0u), wrap), wrap);
+  for (uint32_t ns : {0u, 1u, 123456789u, 499999999u, 500000000u, 999999999u}) {
+    const UtcInstant instant{wrap.unixSeconds, ns};
+    EXPECT_EQ(ToInstantNearestEra(NtpTimestamp::FromInstant(instant), wrap), instant);
+  }
+  EXPECT_EQ(NtpTimestamp::FromInstant(UtcInstant{0, 500000000}), NtpTimestamp(2208988800u, 0x80000000u));
 }
 
-// The part below one fraction unit is dropped; V wraps modulo 2^64.
-TEST(NtpTimestampTest, PlusSeconds) {
-  struct Case {
+// A fraction reads as 1/(2^32 - 1) s, so 0xFFFFFFFF units are one second. A
+// move drops the part below one unit, wraps modulo 2^64, and ignores NaN.
+TEST(NtpTimestampTest, DifferencesAndMoves) {
+  EXPECT_EQ(NtpTimestamp(9, 0x80000000).SecondsSince(NtpTimestamp(10, 0)), -0.5000000001164153);
+  EXPECT_EQ(NtpTimestamp(0, 0xFFFFFFFF).SecondsSince(NtpTimestamp(0, 0)), 1.0);
+  EXPECT_EQ(NtpTimestamp(0xFFFFFFFF, 0).SecondsSince(NtpTimestamp(1, 0)), 4294967294.0);
+  EXPECT_FALSE(std::signbit(NtpTimestamp(3, 4).SecondsSince(NtpTimestamp(3, 4))));
+  const struct {
     NtpTimestamp from;
     double seconds;
     NtpTimestamp expected;
-  };
-  const NtpTimestamp some(3446109296u, 3388729197u);
-  const Case cases[] = {
+  } moves[] = {
       {NtpTimestamp(0, 0), 0.5, NtpTimestamp(0, 0x7FFFFFFF)},
-      {NtpTimestamp(10, 0), -0.5, NtpTimestamp(9, 0x80000001)},
-      {NtpTimestamp(10, 0), 1.25, NtpTimestamp(11, 0x3FFFFFFF)},
       {NtpTimestamp(10, 0), -1.25, NtpTimestamp(8, 0xC0000001)},
-      {some, 0.0, some},
-      {some, -0.0, some},
-      {some, std::nan(""), some},
-      {some, INFINITY, some},
       {NtpTimestamp(0xFFFFFFFF, 0x80000000), 1.0, NtpTimestamp(0, 0x80000000)},
       {NtpTimestamp(0, 0), -0.25, NtpTimestamp(0xFFFFFFFF, 0xC0000001)},
       {NtpTimestamp(7, 5), 4294967296.0 * 3 + 2.0, NtpTimestamp(9, 5)},
-      {NtpTimestamp(7, 5), -(4294967296.0 + 2.0), NtpTimestamp(5, 5)},
+      {NtpTimestamp(7, 5), std::nan(""), NtpTimestamp(7, 5)},
+      {NtpTimestamp(7, 5), INFINITY, NtpTimestamp(7, 5)},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.from.PlusSeconds(c.seconds), c.expected) << c.seconds;
+  for (const auto& m : moves) EXPECT_EQ(m.from.PlusSeconds(m.seconds), m.expected) << m.seconds;
+}
+
+// Every day from 0001-01-01 to 9999-12-31, by a month-length rule of our
+// own, gets the next day number and comes back from it.
+TEST(NtpTimestampTest, EveryDayOfTheCalendar) {
+  int32_t number = 1721426;  // 0001-01-01
+  for (int year = 1; year <= 9999; ++year) {
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    for (int month = 1; month <= 12; ++month) {
+      const int days = month == 2 ? 28 + leap : 30 + (month + month / 8) % 2;
+      for (int day = 1; day <= days; ++day, ++number) {
+        uint16_t y = 0, m = 0, d = 0;
+        DayNumberToDate(number, y, m, d);
+        const auto at = [](int v) { return static_cast<uint16_t>(v); };
+        if (DateToDayNumber(at(year), at(month), at(day)) != number || y != year || m != month || d != day) {
+          FAIL() << year << "-" << month << "-" << day << " or day " << number;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
