@@ -84,6 +84,14 @@ double NtpTimestamp::SecondsSince(const NtpTimestamp& other) const {
   return later ? magnitude : -magnitude;
 }
 
+double NtpTimestamp::SignedSecondsSince(const NtpTimestamp& other) const {
+  const uint64_t forward = Value() - other.Value();  // modulo 2^64
+  const bool later = forward < (uint64_t{1} << 63);
+  const NtpTimestamp d = FromValue(later ? forward : 0 - forward);
+  const double magnitude = d.seconds + d.fraction * kSecondsPerFraction;
+  return later ? magnitude : -magnitude;
+}
+
 NtpTimestamp NtpTimestamp::PlusSeconds(double s) const {
   if (!std::isfinite(s)) return *this;
   const bool backwards = s < 0;

@@ -78,6 +78,12 @@ struct NtpTimestamp {
   // orders of a pair give exactly opposite values.
   double SecondsSince(const NtpTimestamp& other) const;
 
+  // The same as the signed distance from other, taken modulo 2^64: the way a
+  // pair of timestamps is read when they may lie on either side of an era's
+  // end (2036), as every exchange's are. Equal to SecondsSince for any two
+  // timestamps less than 68 years apart in V.
+  double SignedSecondsSince(const NtpTimestamp& other) const;
+
   // This moved by s seconds (either sign); the part of s below one fraction
   // unit is dropped, whole seconds beyond 32 bits wrap. A NaN or infinite s
   // leaves the timestamp as it is.

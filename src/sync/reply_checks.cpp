@@ -51,7 +51,7 @@ bool HasZeroTimestamp(const ReplyFields& reply) {
 }
 
 double RoundTripDelay(const ReplyFields& reply) {
-  return reply.arrival.SecondsSince(reply.originate) - reply.transmit.SecondsSince(reply.receive);
+  return reply.arrival.SignedSecondsSince(reply.originate) - reply.transmit.SignedSecondsSince(reply.receive);
 }
 
 bool HasNegativeDelay(const ReplyFields& reply) { return RoundTripDelay(reply) < 0; }

@@ -83,7 +83,8 @@ bool SntpClient::Query(const char* host, int port, SntpReply& reply) {
   const NtpTimestamp& t3 = reply.transmit;
   const NtpTimestamp& t4 = reply.arrival;
   reply.delay = RoundTripDelay(fields);
-  reply.offset = (t2.SecondsSince(t1) + t3.SecondsSince(t4)) * 0.5;
+  // Differences across the 2036 wrap of the seconds count as the short way round.
+  reply.offset = (t2.SignedSecondsSince(t1) + t3.SignedSecondsSince(t4)) * 0.5;
   return true;
 }
 
