@@ -10,6 +10,7 @@
 #include "app/time_sync_app.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/file_store.h"
 #include "platform/host_resolver.h"
 #include "platform/process.h"
 #include "platform/service_manager.h"
@@ -119,6 +120,8 @@ StartupServices RealStartupServices() {
     return RunSynchronizationPass(settings, RealClock(), RealResolver(), report);
   };
   services.openLog = OpenSystemLog;
+  services.mayWriteSettings = MayReplaceFile;
+  services.relaunchElevated = RelaunchElevated;
   services.steadyMs = [] {
     return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                     std::chrono::steady_clock::now().time_since_epoch())

@@ -32,6 +32,11 @@ struct StartupServices {
   // "query": asks each host and hands each line to print; returns how many answered.
   std::function<int(const std::vector<std::string>& hosts, const std::function<void(const std::string&)>& print)>
       queryServers;
+  // Whether the settings file may be written, and a new start of the
+  // program with administrator rights (the options window of a user who
+  // may not write the program's folder asks for them).
+  std::function<bool(const std::string& path)> mayWriteSettings;
+  std::function<bool(const std::string& arguments)> relaunchElevated;
   // One line to the console of whoever started the program (standard
   // output, or standard error when error is set).
   std::function<void(const std::string& line, bool error)> writeConsole;

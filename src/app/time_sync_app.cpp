@@ -45,6 +45,12 @@ bool TimeSyncApp::InitInstance(int argc, const char* const* argv) {
     LaunchInstaller(argv[1], argv[2]);
   } else if (SameWord(argv[1], kWordOptions)) {
     title_ = kApplicationTitle;
+    // A window that could not save would lose the user's edits: where the
+    // file cannot be written, the window comes again with the rights to.
+    if (services_.mayWriteSettings && !services_.mayWriteSettings(settings_.Path()) && services_.relaunchElevated &&
+        services_.relaunchElevated(kWordOptions)) {
+      return false;
+    }
     if (routines_.options) exitCode_ = routines_.options(*this);
   } else if (SameWord(argv[1], kWordOnce)) {
     RunOnce();

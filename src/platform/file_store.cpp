@@ -95,6 +95,14 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, end - 1);
 }
 
+bool MayReplaceFile(const std::string& path) {
+  const std::string target = files::FollowLinks(path);
+  files::Kept kept;
+  OpenFile lock;
+  // The lock file is made once and kept: taking it, for a moment, is the test.
+  return files::Inspect(target, kept) && files::LockFile(target + ".lock", true, lock);
+}
+
 FileRead ReadWholeFile(const std::string& path, std::string& content) {
   OpenFile lock;
   files::LockFile(path + ".lock", false, lock);  // without it the file is read all the same

@@ -46,6 +46,10 @@ using FileEdit = std::function<bool(bool exists, const std::string& current, std
 // replaced, in that file's folder.
 bool ReplaceWholeFile(const std::string& path, const FileEdit& edit);
 
+// Whether this process may replace the file at path: it may create files in
+// its folder (the lock file and the temporary beside the file).
+bool MayReplaceFile(const std::string& path);
+
 // The line break of a new file on this platform: "\r\n" on Windows, "\n" elsewhere.
 const char* NativeLineBreak();
 

@@ -18,6 +18,12 @@ std::string ExecutablePath();
 // started: false, with 120 (not implemented).
 bool LaunchInstaller(const std::string& commandLine);
 
+// Starts this program again with the given arguments and the user's
+// administrator rights, after the system has asked the user (UAC); true when
+// it was started. False, and nothing started, where the process has those
+// rights already or the platform has no such thing (Linux).
+bool RelaunchElevated(const std::string& arguments);
+
 // Ends the process at once with the given status, whatever its other threads
 // are doing (a worker in a pass or paused is cut off where it stands).
 [[noreturn]] void EndProcessNow(int status);

@@ -29,6 +29,11 @@ bool LaunchInstaller(const std::string&) {
   return false;
 }
 
+bool RelaunchElevated(const std::string&) {
+  SetLastError(error::kCallNotImplemented);  // a user who may not write asks sudo, not us
+  return false;
+}
+
 void EndProcessNow(int status) {
   std::fflush(nullptr);
   _exit(status);

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <vector>
@@ -35,6 +36,37 @@ bool LaunchInstaller(const std::string& commandLine) {
   UniqueHandle thread(process.hThread);
   UniqueHandle child(process.hProcess);
   return true;
+}
+
+namespace {
+
+// Whether this process runs with its administrator rights (Vista's token
+// elevation; a system without it has no UAC to ask).
+bool Elevated() {
+  UniqueHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) return false;
+  struct {
+    DWORD isElevated;
+  } elevation{};
+  DWORD size = 0;
+  constexpr auto kTokenElevation = static_cast<TOKEN_INFORMATION_CLASS>(20);
+  if (!GetTokenInformation(token.Get(), kTokenElevation, &elevation, sizeof elevation, &size)) return true;
+  return elevation.isElevated != 0;
+}
+
+}  // namespace
+
+bool RelaunchElevated(const std::string& arguments) {
+  if (Elevated()) return false;
+  const std::string self = ExecutablePath();
+  if (self.empty()) return false;
+  SHELLEXECUTEINFOA execute{};
+  execute.cbSize = sizeof execute;
+  execute.lpVerb = "runas";
+  execute.lpFile = self.c_str();
+  execute.lpParameters = arguments.c_str();
+  execute.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExA(&execute) != FALSE;
 }
 
 void EndProcessNow(int status) {
