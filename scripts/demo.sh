@@ -19,11 +19,9 @@ if [ "${ORVANTA_IN_NETNS:-}" != 1 ]; then
 fi
 
 . tests/e2e/lib.sh
-ip link set lo up
-work=$(mktemp -d)
 prefix=$root/build/windows-x64/wineprefix
-trap 'stop_chronyd "$work/chrony"; scripts/wine-session.sh stop "$prefix" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-start_chronyd "$work/chrony"
+on_exit() { scripts/wine-session.sh stop "$prefix" >/dev/null 2>&1; }
+begin
 echo "== chronyd serves this machine's time on 127.0.0.1:123 (private network namespace)"
 
 describe() {  # describe INI: what the last synchronization recorded, in words
@@ -44,19 +42,16 @@ print("   last adjustment: %s %04d-%02d-%02d %02d:%02d:%02d.%03d (local time)" %
 PY
 }
 
-run() {  # run LABEL PROGRAM [RUNNER]
-  local label=$1 program=$2 runner=${3:-}
-  mkdir -p "$work/$label"
-  local exe="$work/$label/$(basename "$program")"
-  cp "$program" "$exe"
-  local ini="${exe%.exe}.ini"
-  printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n' >"$ini"
+sync_once() {  # sync_once LABEL PROGRAM [RUNNER]
+  local label=$1 runner=${3:-} status=0
+  place "$2" "$work/$label"
+  settings '[SERVERS]' server_1=127.0.0.1
   echo "== $label: orvanta once (waits its 4 s start-up delay, then asks 127.0.0.1)"
-  set +e; $runner "$exe" once; local status=$?; set -e
+  $runner "$exe" once || status=$?
   echo "   exit status $status"
   describe "$ini"
 }
 
-run linux "$root/build/linux/src/orvanta"
+sync_once linux "$root/build/linux/src/orvanta"
 scripts/wine-session.sh start "$prefix" >/dev/null
-run windows-x64 "$root/build/windows-x64/src/orvanta.exe" "$root/build/windows-x64/wine-run"
+sync_once windows-x64 "$root/build/windows-x64/src/orvanta.exe" "$root/build/windows-x64/wine-run"

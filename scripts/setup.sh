@@ -2,6 +2,7 @@
 # Installs every Debian package the build, the tests and the demo need.
 # Idempotent: a second run finds everything in place and only checks.
 set -euo pipefail
+[ "$(id -u)" = 0 ] || { echo "setup: must run as root: it checks and installs Debian packages (dpkg, apt-get)" >&2; exit 1; }
 
 packages=(
   # native build and tests
@@ -33,15 +34,14 @@ if [ "$need_install" = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
   # Installing chrony must never start a system-wide daemon that steers this
   # machine's clock: keep services from starting while packages go in.
-  own_policy=0
-  if [ ! -e /usr/sbin/policy-rc.d ]; then
-    printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
-    chmod +x /usr/sbin/policy-rc.d
-    own_policy=1
+  # Only a policy file created here is ours to remove, on every way out.
+  policy=/usr/sbin/policy-rc.d
+  if (set -C; printf '#!/bin/sh\nexit 101\n' >"$policy") 2>/dev/null; then
+    trap 'rm -f "$policy"' EXIT
+    chmod +x "$policy"
   fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
-  [ "$own_policy" = 1 ] && rm -f /usr/sbin/policy-rc.d
 fi
 
 echo "setup: all packages present"

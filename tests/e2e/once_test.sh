@@ -6,72 +6,50 @@
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 program=$1; runner=${2:-}
-require_private_netns
+begin
+place "$program" "$work/bin"
 
-work=$(mktemp -d)
-silent_pids=()
-cleanup() {
-  stop_chronyd "$work/chrony"
-  for pid in "${silent_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/bin"
-exe="$work/bin/$(basename "$program")"
-cp "$program" "$exe"
-ini="${exe%.exe}.ini"
-start_chronyd "$work/chrony"
-
-servers() {  # servers NAME...: a settings file naming these servers, in order
-  : >"$ini"
-  printf '[SERVERS]\r\n' >>"$ini"
-  local n=1
-  for s in "$@"; do printf 'server_%d=%s\r\n' "$n" "$s" >>"$ini"; n=$((n + 1)); done
-}
-run_once() { set +e; $runner "$exe" once >>"$work/program.log" 2>&1; status=$?; set -e; }
-value() { sed -nE "s/^$1=([^\r]*)\r?$/\1/p" "$ini"; }
+# Exit 0 and a believable record. chronyd serves this machine's own clock, so
+# the true offset is 0, and a reply taken within the 5 s reply time-out is off
+# by at most half its round trip: how precisely is for the benchmark to say.
 check_recorded() {
   [ "$status" = 0 ] || die "once exited $status, expected 0"
-  local last adjusted
-  last=$(value last); adjusted=$(value adjusted)
-  [[ "$last" =~ ^[0-9A-F]{34}$ ]] || die "last is '$last'"
-  python3 -c 'import sys; sys.exit(0 if abs(float(sys.argv[1])) <= 0.005 else 1)' "$adjusted" \
-    || die "adjusted is '$adjusted', not within 5 ms of zero"
-  echo "  recorded adjusted=$adjusted last=$last"
+  [[ $(value last) =~ ^[0-9A-F]{34}$ ]] || die "last is '$(value last)'"
+  within "$(value adjusted)" -3 3 || die "adjusted is '$(value adjusted)', not a number within 3 s of zero"
+  echo "  recorded adjusted=$(value adjusted) last=$(value last)"
 }
 
 echo "-- chronyd answers: the clock is set and recorded"
-servers 127.0.0.1
-run_once
+settings '[SERVERS]' server_1=127.0.0.1
+run "$exe" once
 check_recorded
-offset=$(ntpdig -j -t 2 127.0.0.1 | python3 -c 'import json,sys; print(json.load(sys.stdin)["offset"])')
-python3 -c 'import sys; sys.exit(0 if abs(float(sys.argv[1])) <= 0.05 else 1)' "$offset" \
-  || die "the clock is $offset s off afterwards"
+# chronyd's time after the step: off by no more than the step's bound and
+# half ntpdig's 2 s time-out.
+offset=$(ntpdig -j -t 2 127.0.0.1 | python3 -c 'import json, sys; print(json.load(sys.stdin)["offset"])')
+within "$offset" -4 4 || die "the clock is '$offset' s off chronyd's time afterwards"
 
 echo "-- an unreachable server first, chronyd second"
-servers 127.0.0.2 127.0.0.1
-run_once
+settings '[SERVERS]' server_1=127.0.0.2 server_2=127.0.0.1
+run "$exe" once
 check_recorded
 
 echo "-- no server answers: exit 1 after the reply time-out of each, file unchanged"
-for address in 127.0.0.3 127.0.0.4; do
-  python3 -c 'import socket,sys,time
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind((sys.argv[1], 123))
-time.sleep(120)' "$address" &
-  silent_pids+=($!)
-done
-sleep 0.3
-servers 127.0.0.3 127.0.0.4
-printf '[INFO]\r\nadjusted=1.234\r\n' >>"$ini"
+python3 -c 'import socket, time
+silent = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+for s, address in zip(silent, ("127.0.0.3", "127.0.0.4")): s.bind((address, 123))
+time.sleep(600)' &
+pids+=($!)
+# Bound, or the kernel would refuse the requests at once.
+silent_bound() { [ "$(ss -Hlun 'sport = :123' | grep -cE ' 127\.0\.0\.[34]:123 ')" = 2 ]; }
+wait_until 10 silent_bound || die "the silent servers did not bind"
+settings '[SERVERS]' server_1=127.0.0.3 server_2=127.0.0.4 '[INFO]' adjusted=1.234
 cp "$ini" "$work/before.ini"
-started=$(date +%s.%N)
-run_once
-elapsed=$(python3 -c 'import sys,time; print(round(time.time() - float(sys.argv[1]), 1))' "$started")
+started=$(now)
+run "$exe" once
+took=$(since "$started")
 [ "$status" = 1 ] || die "once exited $status, expected 1"
 cmp -s "$ini" "$work/before.ini" || die "the settings file changed"
-# 4 s start-up delay, then 5 s for each silent server.
-python3 -c 'import sys; sys.exit(0 if 13.5 <= float(sys.argv[1]) <= 20 else 1)' "$elapsed" \
-  || die "took $elapsed s, expected about 14 s"
-echo "  exit 1 after ${elapsed} s, file unchanged"
+# The 4 s start-up delay and 5 s for each silent server make 14 s.
+within "$took" 13.5 "$(scaled 30)" || die "took $took s, not 14 s and at most $(scaled 30) s"
+echo "  exit 1 after $took s, file unchanged"
 echo "PASS"

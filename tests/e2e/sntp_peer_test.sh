@@ -1,33 +1,25 @@
 #!/usr/bin/env bash
 # Our SNTP client against a real peer: chronyd on 127.0.0.1:123 in a private
-# network namespace. The stratum must be chronyd's and the offset within 2 ms
-# of what ntpdig measures in the same run.
+# network namespace. The stratum must be the one ntpdig reads from chronyd.
+# chronyd serves this machine's own clock, so the true offset is 0, and with
+# all four timestamps from one clock a measured offset is never further from
+# it than half the round trip, however loaded the machine.
 #   sntp_peer_test.sh PROBE [RUNNER]   (RUNNER: the Wine wrapper for .exe builds)
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 probe=$1; runner=${2:-}
-require_private_netns
+begin
 
-work=$(mktemp -d)
-trap 'stop_chronyd "$work"; rm -rf "$work"' EXIT
-start_chronyd "$work"
-
-for attempt in 1 2 3; do
-  reference=$(ntpdig -j -t 2 127.0.0.1)
-  ours=$($runner "$probe" 127.0.0.1 123 | tr -d '\r')
-  echo "ntpdig: $reference"
-  echo "ours:   $ours"
-  ref_offset=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["offset"])' "$reference")
-  ref_stratum=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["stratum"])' "$reference")
-  our_offset=$(sed -nE 's/.*offset=([-0-9.e]+).*/\1/p' <<<"$ours")
-  our_stratum=$(sed -nE 's/.*stratum=([0-9]+).*/\1/p' <<<"$ours")
-  [ -n "$our_offset" ] || die "probe gave no offset"
-  [ "$our_stratum" = "$ref_stratum" ] || die "stratum $our_stratum, chronyd says $ref_stratum"
-  if python3 -c 'import sys; sys.exit(0 if abs(float(sys.argv[1]) - float(sys.argv[2])) <= 0.002 else 1)' \
-       "$our_offset" "$ref_offset"; then
-    echo "PASS: offsets agree within 2 ms"
-    exit 0
-  fi
-  echo "offsets differ by more than 2 ms; measuring again"
-done
-die "offset differs from ntpdig's by more than 2 ms in three runs"
+reference=$(ntpdig -j -t 2 127.0.0.1) || die "ntpdig: $reference"
+ours=$($runner "$probe" 127.0.0.1 123 | tr -d '\r') || die "probe: $ours"
+echo "ntpdig: $reference"
+echo "ours:   $ours"
+measured() { sed -nE "s/.*$1=([^ ]+).*/\1/p" <<<"$ours"; }
+stratum=$(python3 -c 'import json, sys; print(json.loads(sys.argv[1])["stratum"])' "$reference")
+[ "$(measured stratum)" = "$stratum" ] || die "stratum $(measured stratum), chronyd says $stratum"
+# 10 ms for chronyd's deliberate noise below its precision, and for a step
+# of the clock by a test beside this one.
+within "$(measured delay)" -0.01 5 || die "delay '$(measured delay)' is no round trip within the 5 s time-out"
+half=$(awk -v d="$(measured delay)" 'BEGIN { print (d > 0 ? d / 2 : 0) + 0.01 }')
+within "$(measured offset)" "-$half" "$half" || die "offset '$(measured offset)' is further from 0 than half the round trip"
+echo "PASS"

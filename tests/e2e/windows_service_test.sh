@@ -9,68 +9,37 @@
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 program=$1; control=$2; signal=$3; runner=${4:-}
-require_private_netns
-
 service=OrvantaService
-work=$(mktemp -d)
-# The command line of a process started from either copy of the program.
-copies="$(basename "$work").(Orvanta Service|other).orvanta"
-sc() { $runner "$control" "$@" | tr -d '\r'; }
 
-pids=()
-cleanup() {
-  set +e
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-  # Never leave a service behind in the prefix, whatever failed.
-  if sc exists "$service" >/dev/null 2>&1; then
-    $runner "$program" uninstallme >/dev/null 2>&1
-    for _ in $(seq 1 100); do sc exists "$service" >/dev/null 2>&1 || break; sleep 0.1; done
-  fi
-  stop_chronyd "$work/chrony"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-folder="$work/Orvanta Service"
-mkdir -p "$folder" "$work/other"
-exe="$folder/$(basename "$program")"
-cp "$program" "$exe"
-cp "$program" "$work/other/"
-ini="${exe%.exe}.ini"
-printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n[OPTIONS]\r\nperiod=1\r\n' >"$ini"
-start_chronyd "$work/chrony"
-
-run() { set +e; $runner "$@" >>"$work/program.log" 2>&1; status=$?; set -e; }
-value() { sed -nE "s/^$1=([^\r]*)\r?$/\1/p" "$ini"; }
+svc() { $runner "$control" "$@" </dev/null 2>>"$log" | tr -d '\r'; }
 field() { sed -n "s/^$1=//p" <<<"$2"; }
-now() { date +%s.%N; }
-since() { python3 -c 'import sys,time; print(round(time.time() - float(sys.argv[1]), 1))' "$1"; }
-within() { python3 -c 'import sys; sys.exit(0 if float(sys.argv[2]) <= float(sys.argv[1]) <= float(sys.argv[3]) else 1)' "$@"; }
+unregistered() { out=$(svc query "$service"); [ "$(field error "$out")" = 1060 ]; }
 registration() {
-  sc query "$service" | grep -E '^(service_type|start_type|error_control|binary_path|display_name|description|account)='
+  svc query "$service" | grep -E '^(service_type|start_type|error_control|binary_path|display_name|description|account)='
 }
-expect_state() {  # expect_state STATE SECONDS: reached in time, exit code 0
-  local out
-  out=$(sc wait "$service" "$1" "$2") || die "the service did not reach $1 in $2 s: $out"
-  [ "$(field win32_exit_code "$out")" = 0 ] || die "win32 exit code in $1: $(field win32_exit_code "$out")"
-}
+# in_state STATE: the service is in STATE, with win32 exit code 0.
+in_state() { out=$(svc query "$service") && [ "$(field state "$out")/$(field win32_exit_code "$out")" = "$1/0" ]; }
+expect_state() { wait_until "$2" in_state "$1" || die "not $1 with exit code 0 within $(scaled "$2") s: $out"; }
+start_service() { run sc start "$service"; [ "$status" = 0 ] || die "sc start exited $status"; }
 send() {  # send CONTROL STATE: the control is taken and the service answers STATE
-  local out
-  out=$(sc control "$service" "$1") || die "$1 refused: $out"
+  out=$(svc control "$service" "$1") || die "$1 refused: $out"
   [ "$(field state "$out")" = "$2" ] || die "$1 answered $(field state "$out"), expected $2"
   [ "$(field controls_accepted "$out")" = 3 ] || die "$1: controls accepted $(field controls_accepted "$out")"
 }
-process_ended() {  # the service process itself ends once it has reported stopped
-  for _ in $(seq 1 100); do pgrep -f "$copies" >/dev/null || return 0; sleep 0.1; done
-  die "the program still runs: $(pgrep -af "$copies")"
-}
+# The service process itself ends once it has reported stopped.
+no_copy_runs() { ! pgrep -f "$(basename "$work").(Orvanta Service|other).orvanta" >/dev/null; }
+process_ended() { wait_until 10 no_copy_runs || die "the program still runs"; }
+# Never leave a service behind in the prefix, whatever failed.
+on_exit() { unregistered || { run "$program" uninstallme; wait_until 10 unregistered; }; }
 
-if sc exists "$service" >/dev/null; then die "$service is registered before the test"; fi
+begin
+unregistered || die "$service is registered before the test"
+place "$program" "$work/Orvanta Service"
+mkdir "$work/other" && cp "$program" "$work/other/"
+settings '[SERVERS]' server_1=127.0.0.1 '[OPTIONS]' period=1
 
-echo "-- installme registers the service, quoted, and starts it"
-started=$(now)
-run "$exe" installme
-[ "$status" = 0 ] || die "installme exited $status"
+echo "-- installme registers the service, quoted, and starts it; its first pass follows"
+first_pass run "$exe" installme
 expect_state RUNNING 30
 windows_path=$($runner winepath -w "$exe" | tr -d '\r')
 expected="service_type=0x10
@@ -81,23 +50,12 @@ display_name=$service
 account=LocalSystem
 description=Internet time synchronizing utility"
 registered=$(registration)
-[ "$(sort <<<"$registered")" = "$(sort <<<"$expected")" ] || die "registration is
-$registered
-expected
-$expected"
+[ "$(sort <<<"$registered")" = "$(sort <<<"$expected")" ] ||
+  die "registration: $(paste -sd ';' <<<"$registered"); expected $(paste -sd ';' <<<"$expected")"
 echo "  $(field binary_path "$registered")"
 
-echo "-- the first pass comes about 5 s after the start"
-for _ in $(seq 1 200); do [ -n "$(value last)" ] && break; sleep 0.2; done
-[ -n "$(value last)" ] || die "no pass recorded within 40 s"
-elapsed=$(since "$started")
-within "$elapsed" 4.5 30 || die "first pass recorded after $elapsed s"
-echo "  recorded after $elapsed s: last=$(value last)"
-
 echo "-- debug ends at once while the service holds the event"
-set +e; timeout 30 $runner "$exe" debug >>"$work/program.log" 2>&1; status=$?; set -e
-[ "$status" != 124 ] || die "debug kept running beside the service"
-[ "$status" = 0 ] || die "debug exited $status"
+debug_ends_at_once
 expect_state RUNNING 1
 
 echo "-- pause, interrogate, continue, interrogate, stop"
@@ -130,36 +88,32 @@ expect_state STOPPED 30
 process_ended
 
 echo "-- a debug that holds the event keeps the service from starting"
-printf '[SERVERS]\r\nserver_1=127.0.0.1\r\n[OPTIONS]\r\nperiod=1\r\n' >"$ini"
-timeout 120 $runner "$exe" debug >>"$work/program.log" 2>&1 &
-debug=$!; pids+=("$debug")
-for _ in $(seq 1 200); do [ -n "$(value last)" ] && break; sleep 0.2; done
-[ -n "$(value last)" ] || die "debug recorded no pass within 40 s"
-if out=$(sc start "$service"); then die "the service started beside debug"; fi
+settings '[SERVERS]' server_1=127.0.0.1 '[OPTIONS]' period=1
+first_pass launch "$exe" debug
+debug=${pids[-1]}
+run sc start "$service"
+[ "$status" != 0 ] || die "the service started beside debug"
 expect_state STOPPED 1
-out=$($runner "$signal" | tr -d '\r') || die "signal_event: $out"
-for _ in $(seq 1 200); do kill -0 "$debug" 2>/dev/null || break; sleep 0.1; done
-set +e; wait "$debug"; status=$?; set -e
-[ "$status" = 0 ] || die "debug exited $status after the signal"
+signal_event
+ends_with_zero "$debug"
 
 echo "-- another process signals the named event: the service winds down"
-out=$(sc start "$service") || die "start refused: $out"
+start_service
 expect_state RUNNING 30
-out=$($runner "$signal" | tr -d '\r') || die "signal_event: $out"
+signal_event
 expect_state STOPPED 40
 process_ended
 
 echo "-- uninstallme removes the running service"
-out=$(sc start "$service") || die "start refused: $out"
+start_service
 expect_state RUNNING 30
 run "$exe" uninstallme
 [ "$status" = 0 ] || die "uninstallme exited $status"
-for _ in $(seq 1 100); do sc exists "$service" >/dev/null || break; sleep 0.1; done
-[ "$(sc exists "$service")" = no ] || die "$service is still registered"
+wait_until 10 unregistered || die "$service is still registered"
 process_ended
 
 echo "-- uninstallme again: nothing to delete, exit 1"
 run "$exe" uninstallme
 [ "$status" = 1 ] || die "uninstallme exited $status, expected 1"
-[ "$(sc exists "$service")" = no ] || die "$service reappeared"
+unregistered || die "$service reappeared"
 echo "PASS"

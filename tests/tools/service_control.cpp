@@ -1,24 +1,20 @@
 // Asks the Service Control Manager about one service and sends it controls,
-// as the end-to-end scripts need (Wine's sc.exe can neither query, pause nor
-// continue). One line "key=value" per fact:
-//   service_control query NAME                 state, exit codes, controls, registration
+// as the end-to-end scripts need (Wine's sc.exe starts and stops, but can
+// neither read the registration nor pause, continue or interrogate). One
+// line "key=value" per fact:
+//   service_control query NAME     state, exit codes, controls, registration;
+//                                  "error=1060" when no such service is registered
 //   service_control control NAME stop|pause|continue|interrogate
-//                                              sends the control, prints the returned state
-//   service_control start NAME                 start request without arguments
-//   service_control wait NAME STATE SECONDS    polls until the service is in STATE
-//   service_control exists NAME                "yes" (exit 0) or "no" (exit 1)
-// Exit 0 when the request succeeded, 1 when it was refused or the state was
-// not reached in time, 2 for a wrong command line or no manager.
+//                                  sends the control, prints the returned state
+// Exit 0 when the request succeeded, 1 when it was refused, 2 for a wrong
+// command line or no manager.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-constexpr DWORD kPollMs = 100;
 
 // Owns one manager or service handle.
 class ScHandle {
@@ -51,16 +47,6 @@ const char* NameOfState(DWORD state) {
   for (const StateName& s : kStates)
     if (s.state == state) return s.name;
   return "UNKNOWN";
-}
-
-bool StateOfName(const char* name, DWORD& state) {
-  for (const StateName& s : kStates) {
-    if (_stricmp(s.name, name) == 0) {
-      state = s.state;
-      return true;
-    }
-  }
-  return false;
 }
 
 int Refused(const char* what) {
@@ -162,56 +148,9 @@ int Control(const ScHandle& manager, const char* name, const char* word) {
   return 0;
 }
 
-int Start(const ScHandle& manager, const char* name) {
-  ScHandle service(OpenNamed(manager, name, SERVICE_START));
-  if (!service) return 1;
-  if (!StartServiceA(service.Get(), 0, nullptr)) return Refused("StartServiceA");
-  std::printf("started\n");
-  return 0;
-}
-
-int Wait(const ScHandle& manager, const char* name, const char* stateName, const char* seconds) {
-  DWORD wanted = 0;
-  if (!StateOfName(stateName, wanted)) {
-    std::fprintf(stderr, "service_control: unknown state %s\n", stateName);
-    return 2;
-  }
-  ScHandle service(OpenNamed(manager, name, SERVICE_QUERY_STATUS));
-  if (!service) return 1;
-  const DWORD limitMs = static_cast<DWORD>(std::strtoul(seconds, nullptr, 10)) * 1000;
-  SERVICE_STATUS status;
-  for (DWORD waited = 0;; waited += kPollMs) {
-    if (!QueryServiceStatus(service.Get(), &status)) return Refused("QueryServiceStatus");
-    if (status.dwCurrentState == wanted) break;
-    if (waited >= limitMs) {
-      std::printf("state=%s\n", NameOfState(status.dwCurrentState));
-      std::fprintf(stderr, "service_control: %s not reached in %s s\n", stateName, seconds);
-      return 1;
-    }
-    Sleep(kPollMs);
-  }
-  PrintStatus(status);
-  return 0;
-}
-
-int Exists(const ScHandle& manager, const char* name) {
-  ScHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_STATUS));
-  if (service) {
-    std::printf("yes\n");
-    return 0;
-  }
-  if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
-    std::printf("no\n");
-    return 1;
-  }
-  Refused("OpenServiceA");
-  return 2;
-}
-
 int Usage() {
   std::fprintf(stderr,
-               "usage: service_control query NAME | control NAME stop|pause|continue|interrogate |\n"
-               "       start NAME | wait NAME STATE SECONDS | exists NAME\n");
+               "usage: service_control query NAME | control NAME stop|pause|continue|interrogate\n");
   return 2;
 }
 
@@ -228,8 +167,5 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(command, "query") == 0 && argc == 3) return Query(manager, name);
   if (std::strcmp(command, "control") == 0 && argc == 4) return Control(manager, name, argv[3]);
-  if (std::strcmp(command, "start") == 0 && argc == 3) return Start(manager, name);
-  if (std::strcmp(command, "wait") == 0 && argc == 5) return Wait(manager, name, argv[3], argv[4]);
-  if (std::strcmp(command, "exists") == 0 && argc == 3) return Exists(manager, name);
   return Usage();
 }
