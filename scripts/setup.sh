@@ -17,6 +17,12 @@ packages=(
   chrony ntpsec-ntpdig iproute2 util-linux
   # unit-file checks for the Linux service
   systemd
+  # fuzzers of the parsers: libFuzzer with clang
+  clang-14 libclang-rt-14-dev
+  # the installers: the MSI (wixl), the Debian package's checks, a throwaway root to install it in
+  wixl msitools lintian debootstrap xxd
+  # the benchmark: system calls between passes, the plot
+  strace python3-matplotlib
 )
 
 need_install=0
@@ -42,6 +48,16 @@ if [ "$need_install" = 1 ]; then
   fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+fi
+
+# A minimal Debian of this release for the package test to install into,
+# made once and kept: the package is never installed on this machine itself.
+rootfs=/var/cache/orvanta/rootfs
+if [ ! -x "$rootfs/usr/bin/dpkg" ]; then
+  rm -rf "$rootfs.new"
+  mkdir -p "$(dirname "$rootfs")"
+  debootstrap --variant=minbase "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$rootfs.new" >/dev/null
+  mv "$rootfs.new" "$rootfs"
 fi
 
 echo "setup: all packages present"

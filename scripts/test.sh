@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: native, native under ASan/UBSan, and
-# the Windows x64 and x86 builds under Wine. Everything runs inside a private
+# Sets up, builds and runs every test: native, native under ASan/UBSan, the
+# fuzzers for a bounded time each, and the Windows x64 and x86 builds under Wine. Everything runs inside a private
 # network namespace with only loopback, so no test can reach another host.
 #
-#   scripts/test.sh [preset ...]     (default: all four presets)
+#   scripts/test.sh [preset ...]     (default: all five presets)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +15,7 @@ fi
 ip link set lo up
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux linux-sanitize windows-x64 windows-x86)
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-sanitize linux-fuzz windows-x64 windows-x86)
 
 passed=0 failed=0 broken=()
 log=$(mktemp)

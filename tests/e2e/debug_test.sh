@@ -23,8 +23,8 @@ ends_with_zero "$first"
 
 if [ -z "$runner" ]; then
   echo "-- a debug killed with SIGKILL leaves no stale guard"
-  # The event natively: an abstract socket of this network namespace.
-  holds_event() { ss -Hxap | grep -F '@orvanta-event:' | grep "pid=$1," >/dev/null; }
+  # The event natively: the socket the holder binds in its runtime folder.
+  holds_event() { ss -Hxap | grep -F "$ORVANTA_RUNTIME_DIR/OrvantaServiceEvent.sock" | grep "pid=$1," >/dev/null; }
   launch "$exe" debug
   killed=${pids[-1]}
   wait_until 10 holds_event "$killed" || die "debug does not hold the event"

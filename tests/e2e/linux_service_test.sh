@@ -77,7 +77,9 @@ expect_calls() {  # expect_calls CALL...: systemctl's calls since the last check
 # mark, then expect_notify MESSAGE...: the notify messages since the mark, in
 # order. A stop comes at the earliest after the worker's 5 s start-up pause.
 mark() { from=$(wc -l <"$state/notify"); }
-notified() { tail -n +"$((from + 1))" "$state/notify"; }
+# The outcome of each pass (STATUS=Synchronized ...) comes whenever a pass
+# ends; the sequences below are of the states alone.
+notified() { tail -n +"$((from + 1))" "$state/notify" | grep -vE '^STATUS=(Synchronized|No server)' || true; }
 notified_as_wanted() { [ "$(notified)" = "$want" ]; }
 expect_notify() {
   want=$(printf '%s\n' "$@")
@@ -109,6 +111,12 @@ verify=$(systemd-analyze verify --man=no "$unit" 2>&1) || die "systemd-analyze v
 [ -z "$verify" ] || die "systemd-analyze verify warns: $verify"
 expect_notify "$start1" "$start2" "$ready"
 pid=$(cat "$state/pid")
+# What the pass did, on systemd's status line and in the journal (stderr with
+# the priority prefix).
+synchronized() { grep -qE '^STATUS=Synchronized [0-9]{2}:[0-9]{2}:[0-9]{2} from 127\.0\.0\.1 \([-+][0-9]+\.[0-9]{3} s\)$' "$state/notify"; }
+wait_until 10 synchronized || die "no status line of the pass: $(tail -n 3 "$state/notify" | paste -sd ';')"
+grep -q '^<6>Synchronized from 127\.0\.0\.1 (127\.0\.0\.1): offset [-+]' "$state/service.out" ||
+  die "no journal record of the pass: $(cat "$state/service.out")"
 
 echo "-- while the service runs, \"debug\" and a start from the shell end at once"
 ends_at_once debug
@@ -143,7 +151,8 @@ mark
 systemctl start "$service" || die "the service did not start again"
 : >"$state/calls"
 expect_notify "$start1" "$start2" "$ready"
-python3 -c 'import socket; socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM).sendto(b"1", "\0orvanta-event:Global\\OrvantaServiceEvent")'
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM).sendto(b"1", sys.argv[1])' \
+  "$ORVANTA_RUNTIME_DIR/OrvantaServiceEvent.sock"
 expect_notify "$start1" "$start2" "$ready" "$stopped"
 exited_with_zero
 
@@ -162,5 +171,7 @@ echo "-- uninstallme again: nothing to remove, exit 1, no call"
 run "$exe" uninstallme
 [ "$status" = 1 ] || die "a second uninstallme exited $status"
 expect_calls
-[ ! -s "$state/service.out" ] || die "the service wrote: $(cat "$state/service.out")"
+# The service writes its records for the journal, nothing else.
+! grep -vE '^<[346]>' "$state/service.out" || die "the service wrote more than its records"
+grep -q '^<6>OrvantaService [0-9.]* started; settings file ' "$state/service.out" || die "no start record"
 echo "PASS"

@@ -28,10 +28,27 @@ check_recorded
 offset=$(ntpdig -j -t 2 127.0.0.1 | python3 -c 'import json, sys; print(json.load(sys.stdin)["offset"])')
 within "$offset" -4 4 || die "the clock is '$offset' s off chronyd's time afterwards"
 
-echo "-- an unreachable server first, chronyd second"
+echo "-- an unreachable server first, chronyd second; the records say so"
 settings '[SERVERS]' server_1=127.0.0.2 server_2=127.0.0.1
-run "$exe" once
+: >"$log"
+if [ -n "$runner" ]; then
+  # Wine keeps no Event Log; its trace shows each record the program reports.
+  WINEDEBUG=+eventlog run "$exe" once
+  grep -q 'ReportEventW L"Server 127.0.0.2 (127.0.0.2) failed: ' "$log" || die "no warning record: $(cat "$log")"
+  grep -q 'ReportEventW L"Synchronized from 127.0.0.1 (127.0.0.1): offset ' "$log" || die "no record of the pass"
+else
+  run "$exe" once
+  [ ! -s "$log" ] || die "once wrote to its terminal: $(cat "$log")"
+fi
 check_recorded
+
+if [ -n "$runner" ]; then
+  echo "-- /I hands the package to MsiExec.exe of the system folder, the arguments as typed"
+  : >"$log"
+  WINEDEBUG=+process run "$exe" /I 'C:\nothing.msi'
+  grep -qF 'app L"C:\\windows\\system32\\MsiExec.exe" cmdline L"MsiExec.exe /I C:\\nothing.msi"' "$log" ||
+    die "launched: $(grep -i msiexec "$log" | head -n 3)"
+fi
 
 echo "-- no server answers: exit 1 after the reply time-out of each, file unchanged"
 python3 -c 'import socket, time

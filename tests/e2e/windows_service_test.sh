@@ -53,6 +53,11 @@ registered=$(registration)
 [ "$(sort <<<"$registered")" = "$(sort <<<"$expected")" ] ||
   die "registration: $(paste -sd ';' <<<"$registered"); expected $(paste -sd ';' <<<"$expected")"
 echo "  $(field binary_path "$registered")"
+# The Event Log source, with the program as its message file.
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\OrvantaService'
+event_source() { $runner reg query "$source_key" </dev/null 2>>"$log" | tr -d '\r'; }
+event_source | grep -qF "EventMessageFile    REG_EXPAND_SZ    $windows_path" || die "event source: $(event_source)"
+event_source | grep -qE 'TypesSupported +REG_DWORD +0x7' || die "event source types: $(event_source)"
 
 echo "-- debug ends at once while the service holds the event"
 debug_ends_at_once
@@ -110,6 +115,7 @@ expect_state RUNNING 30
 run "$exe" uninstallme
 [ "$status" = 0 ] || die "uninstallme exited $status"
 wait_until 10 unregistered || die "$service is still registered"
+[ -z "$(event_source)" ] || die "the event source is still registered"
 process_ended
 
 echo "-- uninstallme again: nothing to delete, exit 1"

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine's own msiexec and service manager: a
+# silent install (the program, its Start-menu shortcut, a running service
+# registered as "installme" registers it, the event source), an upgrade
+# handed over by the program's own "/I" that keeps the user's settings, and
+# a silent removal that leaves nothing but those settings.
+#   msi_package_test.sh BUILD_DIR ARCH SERVICE_CONTROL RUNNER
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+build=$1 arch=$2 control=$3 runner=$4
+service=OrvantaService
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\OrvantaService'
+
+svc() { $runner "$control" "$@" </dev/null 2>>"$log" | tr -d '\r'; }
+field() { sed -n "s/^$1=//p" <<<"$2"; }
+state() { field state "$(svc query "$service")"; }
+running() { [ "$(state)" = RUNNING ]; }
+unregistered() { [ "$(field error "$(svc query "$service")")" = 1060 ]; }
+reg_query() { $runner reg query "$@" </dev/null 2>>"$log" | tr -d '\r'; }
+installed_version() { reg_query "$uninstall_key" /s | grep -A20 'DisplayName.*Orvanta' | sed -nE 's/.*DisplayVersion\s+REG_SZ\s+(.*)$/\1/p' | head -n 1; }
+shortcut() { find "$prefix/drive_c" -name 'Orvanta options.lnk' 2>/dev/null | head -n 1; }
+on_exit() { [ -f "$work/newer.msi" ] && run msiexec /x "$work/newer.msi" /qn; run msiexec /x "$work/older.msi" /qn; }
+
+begin
+prefix=$(sed -nE "s/^export WINEPREFIX='(.*)'$/\1/p" "$runner")
+bash "$(dirname "$0")/../../scripts/make-msi.sh" "$build" "$arch" 1.0.8 "$work/older.msi"
+bash "$(dirname "$0")/../../scripts/make-msi.sh" "$build" "$arch" 1.0.9 "$work/newer.msi"
+folder=$($runner winepath -u 'C:\Program Files\Orvanta' | tr -d '\r')
+unregistered || die "$service is registered before the test"
+
+echo "-- msiexec /i /qn: the program, the shortcut and a running service"
+run msiexec /i "$work/older.msi" /qn
+[ "$status" = 0 ] || die "msiexec /i exited $status"
+[ -f "$folder/orvanta.exe" ] || die "no orvanta.exe in $folder"
+[ -n "$(shortcut)" ] || die "no Start-menu shortcut"
+wait_until 30 running || die "the service is $(state)"
+out=$(svc query "$service")
+[ "$(field binary_path "$out")" = '"C:\Program Files\Orvanta\orvanta.exe"' ] || die "registered as $(field binary_path "$out")"
+[ "$(field description "$out")" = "Internet time synchronizing utility" ] || die "description: $(field description "$out")"
+reg_query "$source_key" | grep -q 'EventMessageFile.*C:\\Program Files\\Orvanta\\orvanta.exe' || die "no event source"
+[ "$(installed_version)" = 1.0.8 ] || die "installed version: $(installed_version)"
+printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"
+
+echo "-- orvanta.exe /I newer.msi upgrades in place and keeps orvanta.ini"
+run "$folder/orvanta.exe" /I "$($runner winepath -w "$work/newer.msi" | tr -d '\r')"
+wait_until 120 test "$(installed_version)" = 1.0.9 || die "still $(installed_version) after the upgrade"
+wait_until 30 running || die "after the upgrade the service is $(state)"
+grep -q '^period=42' "$folder/orvanta.ini" || die "the settings changed: $(cat "$folder/orvanta.ini")"
+
+echo "-- msiexec /x /qn: everything goes but the changed orvanta.ini"
+run msiexec /x "$work/newer.msi" /qn
+[ "$status" = 0 ] || die "msiexec /x exited $status"
+wait_until 30 unregistered || die "the service is still registered"
+[ "$(ls -A "$folder")" = orvanta.ini ] || die "left in $folder: $(ls -A "$folder")"
+[ -z "$(shortcut)" ] || die "the shortcut is still there"
+! reg_query "$source_key" >/dev/null || die "the event source is still registered"
+[ -z "$(installed_version)" ] || die "still listed as installed"
+echo "PASS"
