@@ -1,8 +1,10 @@
+// The test process's id, for names that must not collide between runs.
 #pragma once
+
+#include <unistd.h>  // MinGW's too
 
 namespace orvanta::test {
 
-// The test process's id, for names that must not collide between runs.
-unsigned long CurrentProcessId();
+inline unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 }  // namespace orvanta::test

@@ -10,13 +10,10 @@
 
 namespace orvanta::test {
 
-class RecordingSleeper : public Sleeper {
- public:
-  explicit RecordingSleeper(std::vector<std::string>& log) : log_(log) {}
-  void Sleep(uint32_t milliseconds) override { log_.push_back("sleep " + std::to_string(milliseconds)); }
-
- private:
-  std::vector<std::string>& log_;
+struct RecordingSleeper : Sleeper {
+  explicit RecordingSleeper(std::vector<std::string>& into) : log(into) {}
+  void Sleep(uint32_t milliseconds) override { log.push_back("sleep " + std::to_string(milliseconds)); }
+  std::vector<std::string>& log;
 };
 
 }  // namespace orvanta::test

@@ -14,17 +14,12 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path base = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    fs::path candidate = base / ("orvanta-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    std::error_code error;
-    if (fs::create_directory(candidate, error)) {
-      path_ = candidate.generic_string();
-      return;
-    }
-  }
-  path_ = (base / "orvanta-test-unavailable").generic_string();
+  const std::string base = (fs::temp_directory_path() / "orvanta-test-").generic_string() +
+                           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-";
+  // A name taken already is skipped; a temporary folder that cannot be written ends the search.
+  std::error_code error;
+  do path_ = base + std::to_string(counter++);
+  while (!fs::create_directory(path_, error) && !error);
 }
 
 TempDir::~TempDir() {
@@ -44,8 +39,7 @@ std::vector<std::string> TempDir::Names() const {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string ReadBytes(const std::string& path) {
