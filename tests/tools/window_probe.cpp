@@ -12,41 +12,26 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-namespace {
-
-HWND FindVisible(const char* caption) {
-  HWND window = ::FindWindowA(nullptr, caption);
-  return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
-}
-
-}  // namespace
+#include <string>
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
+  const std::string action = argc > 2 ? argv[1] : "";
+  if (action != "geometry" && action != "close" && (action != "syscommand" || argc < 4)) {
     std::fprintf(stderr, "usage: window_probe geometry|syscommand|close CAPTION [ARGUMENT]\n");
     return 2;
   }
-  const char* action = argv[1];
-  const char* caption = argv[2];
-  if (std::strcmp(action, "geometry") == 0) {
-    const DWORD limitMs = static_cast<DWORD>((argc > 3 ? std::atoi(argv[3]) : 10) * 1000);
-    const DWORD start = ::GetTickCount();
-    HWND window = nullptr;
-    while ((window = FindVisible(caption)) == nullptr && ::GetTickCount() - start < limitMs) ::Sleep(100);
-    if (window == nullptr) return 1;
+  // Only geometry waits for its window, up to limit milliseconds.
+  const DWORD start = ::GetTickCount(), limit = action == "geometry" ? (argc > 3 ? std::atoi(argv[3]) : 10) * 1000 : 0;
+  HWND window;
+  while (!::IsWindowVisible(window = ::FindWindowA(nullptr, argv[2])) && ::GetTickCount() - start < limit) ::Sleep(100);
+  if (!::IsWindowVisible(window)) return 1;
+  if (action == "geometry") {
     ::Sleep(300);  // let it finish painting
     RECT bounds;
     ::GetWindowRect(window, &bounds);
     std::printf("%ldx%ld+%ld+%ld\n", bounds.right - bounds.left, bounds.bottom - bounds.top, bounds.left, bounds.top);
     return 0;
   }
-  HWND window = FindVisible(caption);
-  if (window == nullptr) return 1;
-  if (std::strcmp(action, "syscommand") == 0 && argc > 3) {
-    return ::PostMessageA(window, WM_SYSCOMMAND, static_cast<WPARAM>(std::atoi(argv[3])), 0) ? 0 : 1;
-  }
-  if (std::strcmp(action, "close") == 0) return ::PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
-  return 2;
+  const UINT message = action == "close" ? WM_CLOSE : WM_SYSCOMMAND;
+  return ::PostMessageA(window, message, message == WM_CLOSE ? 0 : std::atoi(argv[3]), 0) ? 0 : 1;
 }

@@ -16,8 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/system_time.h"
 #include "settings/settings_file.h"
@@ -27,98 +25,66 @@ namespace orvanta {
 namespace {
 
 using namespace std::string_literals;
-using Lookups = std::vector<std::pair<std::string, std::string>>;
+
+// Every name of every file is looked up in every section.
+const char* const kSections[] = {"S", " s ", "T", "U", "a]b", "x", "W"};
+const char* const kKeys[] = {"k", " K ", "j", "e", "q1", "q2", "q3", "q4", "q5", "q6",
+                             "n1", "n2", "n3", "n4", "n5", "n6", "n7", "n8"};
 
 // Every lookup gives the same string (at two buffer sizes), integer and
-// structure through both.
-void ExpectSameReads(const std::string& path, const Lookups& lookups) {
+// structure through both. Returns what the system read, at the larger size.
+std::string ExpectSameReads(const std::string& path) {
   const SettingsFile ours(path);
-  for (const auto& [sectionName, keyName] : lookups) {
-    SCOPED_TRACE(path + " [" + sectionName + "] " + keyName);
-    const char *section = sectionName.c_str(), *key = keyName.c_str(), *file = path.c_str();
-    for (const DWORD size : {DWORD{260}, DWORD{3}}) {
-      char system[260], engine[260];
-      EXPECT_EQ(ours.GetString(section, key, "dflt", engine, size),
-                ::GetPrivateProfileStringA(section, key, "dflt", system, size, file));
-      EXPECT_STREQ(engine, system) << "size " << size;
-    }
-    EXPECT_EQ(ours.GetInt(section, key, -7), ::GetPrivateProfileIntA(section, key, -7, file));
-    SystemTime system{}, engine{};
-    const bool systemRead = ::GetPrivateProfileStructA(section, key, &system, sizeof system, file) != FALSE;
-    EXPECT_EQ(ours.GetStruct(section, key, &engine, sizeof engine), systemRead);
-    EXPECT_TRUE(!systemRead || engine == system) << "the structure read";
-  }
-}
-
-class ProfileCompatTest : public testing::Test {
- protected:
-  // A new file name for every file: the system caches what it has read by name.
-  std::string NewPath() { return folder_.File("compat" + std::to_string(++files_) + ".ini"); }
-
-  test::TempDir folder_;
-  int files_ = 0;
-};
-
-TEST_F(ProfileCompatTest, HandWrittenFilesReadAlike) {
-  const std::pair<std::string, Lookups> files[] = {
-      {"[OPTIONS]\r\nperiod=-1\r\ndelay=\r\n",
-       {{"OPTIONS", "period"}, {"options", "DELAY"}, {" OPTIONS ", " period "}, {"OPTIONS", "x"}, {"x", "period"}}},
-      {"[S]\nq1=\"a b\"\nq2= ' x ' \nq3='x\"\nq4='\nq5=''\nq6=\"\"\"\n",
-       {{"S", "q1"}, {"S", "q2"}, {"S", "q3"}, {"S", "q4"}, {"S", "q5"}, {"S", "q6"}}},
-      {"  [ S ]  \n\t k \t=\t v v \t\n", {{"S", "k"}, {"s", "K"}}},
-      {"[S]\nk=1\nK=2\n[s]\nk=3\nj=4\n", {{"S", "k"}, {"S", "j"}}},
-      {"; comment\n[S]\n;k=1\nk=2\n\n\n", {{"S", "k"}}},
-      {"[N]\na=12abc\nb=abc\nc=+7\ne= '5'\nf=-\ni= +-3\nj=-2147483648\nk=4294967295\n",
-       {{"N", "a"}, {"N", "b"}, {"N", "c"}, {"N", "e"}, {"N", "f"}, {"N", "i"}, {"N", "j"}, {"N", "k"}}},
-      {"[A]\r\na=1\n[B]\rb=2\r\n[C]\nc=3", {{"A", "a"}, {"B", "b"}, {"C", "c"}}},
-      {"[S] trailing\nk=1\n[a]b]\nk=2\n", {{"S", "k"}, {"a]b", "k"}}},
-      {"[S]\nk\0x=6\nv=7 \0y\n[T\0z]\nt=8\n"s, {{"S", "k"}, {"S", "v"}, {"T", "t"}}},
-      {"\xEF\xBB\xBF[S]\r\nk=9\r\n", {{"S", "k"}}},
-      {"[S]\n[T\nk=1\n", {{"S", "k"}, {"T", "k"}}},
-      {"[S]\nk=" + std::string(200, 'z') + "\n", {{"S", "k"}}},
-      {"[S]\n=empty name\n[]\nk=empty section\n", {{"S", "k"}, {"S", "empty name"}}},
-      {"\x01\x02\xFF garbage ]]]==[[\n\x7F[S]\n\x1a", {{"S", "k"}, {"S", "garbage ]]]"}}},
-      // Structures: either letter case, then a wrong checksum, length and digit.
-      {"[S]\na=D907030000000F000000030039007E03AF\nb=d907030000000f000000030039007e03af\n"
-       "c=D907030000000F000000030039007E03AE\nd=D907030000000F000000030039007E03A\n"
-       "e=D907030000000F0000000300390G7E03AF\n",
-       {{"S", "a"}, {"S", "b"}, {"S", "c"}, {"S", "d"}, {"S", "e"}}},
-  };
-  for (const auto& [text, lookups] : files) {
-    const std::string path = NewPath();
-    test::WriteBytes(path, text);
-    ExpectSameReads(path, lookups);
-  }
-}
-
-TEST_F(ProfileCompatTest, WhatEitherSideWritesReadsAlikeThroughBoth) {
-  const char* const values[] = {"-1",  "",    "0",   "120",   " 'quoted' ", "\"dquoted\"", "a=b",   "  lead",
-                                "trail  ", "x;y", "'", "''", "10000", "12abc", "time.example", "[not a section]"};
-  Lookups lookups{{"OPTIONS", "period"}, {"SERVERS", "server_1"}, {"INFO", "last"}};
-  for (size_t i = 0; i < std::size(values); ++i) lookups.emplace_back("TRICKY", "key" + std::to_string(i));
-  SystemTime time{2009, 3, 0, 15, 0, 3, 57, 999};
-  // Into a new file, and into one made by hand.
-  for (const char* start : {"", "; x\r\n[OPTIONS]\r\nPeriod = 5\r\n\r\n[SERVERS]\nserver_1=a\nserver_1=dup\n"}) {
-    std::vector<std::string> seen[2];  // what the system reads from the file each side wrote
-    for (const bool system : {false, true}) {
-      const std::string path = NewPath();
-      if (*start != '\0') test::WriteBytes(path, start);
-      const SettingsFile ours(path);
-      const auto write = [&](const char* section, const std::string& key, const char* value) {
-        return system ? ::WritePrivateProfileStringA(section, key.c_str(), value, path.c_str()) != FALSE
-                      : ours.WriteString(section, key.c_str(), value);
-      };
-      for (size_t i = 0; i < std::size(values); ++i) ASSERT_TRUE(write("TRICKY", lookups[i + 3].second, values[i]));
-      ASSERT_TRUE(write("options", "PERIOD", "-1"));
-      ASSERT_TRUE(write("SERVERS", "server_1", "b.example"));
-      ASSERT_TRUE(system ? ::WritePrivateProfileStructA("INFO", "last", &time, sizeof time, path.c_str()) != FALSE
-                         : ours.WriteStruct("INFO", "last", &time, sizeof time));
-      ExpectSameReads(path, lookups);
-      for (const auto& [section, key] : lookups) {
-        char value[260];
-        ::GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", value, sizeof value, path.c_str());
-        seen[system].push_back(key + "=" + value);
+  std::string seen;
+  for (const char* section : kSections) {
+    for (const char* key : kKeys) {
+      SCOPED_TRACE(path + " [" + section + "] " + key);
+      for (const DWORD size : {DWORD{3}, DWORD{260}}) {
+        char system[260], engine[260];
+        EXPECT_EQ(ours.GetString(section, key, "dflt", engine, size),
+                  ::GetPrivateProfileStringA(section, key, "dflt", system, size, path.c_str()));
+        EXPECT_STREQ(engine, system) << "size " << size;
+        if (size == 260) seen += std::string(section) + "." + key + "=" + system + "\n";
       }
+      EXPECT_EQ(ours.GetInt(section, key, -7), ::GetPrivateProfileIntA(section, key, -7, path.c_str()));
+      SystemTime system{}, engine{};  // the system's fills in part what it then refuses
+      const bool systemRead = ::GetPrivateProfileStructA(section, key, &system, sizeof system, path.c_str()) != FALSE;
+      EXPECT_EQ(ours.GetStruct(section, key, &engine, sizeof engine), systemRead);
+      EXPECT_TRUE(!systemRead || engine == system) << "the structure read";
+    }
+  }
+  return seen;
+}
+
+// Each file as written by hand, with the same values then written into it by
+// each side: in a section of their own, and a structure into the first
+// section of a name the file may hold twice.
+TEST(ProfileCompat, FilesWrittenByHandThenByEitherSideReadAlikeThroughBoth) {
+  const std::string files[] = {
+      "",  // no file
+      "\xEF\xBB\xBF; c\r\n  [ S ] trailing \r\n\t k \t=\t v v \t\r\nK=dup\r\n;j=0\r\ne=\r\nq1=\"a b\"\r\nq2= ' x ' \r\n"
+      "q3='x\"\r\nq4='\r\nq5=''\r\nq6=\"\"\"\r\nn1=12abc\r\nn2=+7\r\nn3= '5'\r\nn4=-\r\nn5= +-3\r\nn6=-2147483648\r\n"
+      "n7=4294967295\r\nn8=abc\r\n\r\n[s]\r\nk=3\r\nj=4\r\n[a]b]\r\nk=2\r\n[T]\nk=a\nk=dup\n",
+      "\x01\x02\xFF ]]]==[[\n[U]\r\nk=1\n[T\0z]\rk=2\r\n[S]\nk\0x=6\nj=7\0y\n[x]\nk=3\n[T\nj=" + std::string(200, 'z'),
+  };
+  const char* const values[] = {"-1", "", " 'quoted' ", "\"dquoted\"", "a=b", "  lead", "trail  ", "x;y", "''", "[x]"};
+  SystemTime time{2009, 3, 0, 15, 0, 3, 57, 999};
+  const test::TempDir folder;
+  for (size_t f = 0; f < std::size(files); ++f) {
+    // A new name for every file: the system caches what it has read by name.
+    std::string seen[2];  // what the system reads from the file each side wrote
+    for (const bool system : {false, true}) {
+      const std::string file = folder.File(std::to_string(f) + (system ? "system.ini" : "engine.ini"));
+      if (f != 0) test::WriteBytes(file, files[f]);  // the first: no file at all
+      const SettingsFile ours(file);
+      const auto write = [&](const char* section, const char* key, const char* value) {
+        return system ? ::WritePrivateProfileStringA(section, key, value, file.c_str()) != FALSE
+                      : ours.WriteString(section, key, value);
+      };
+      for (size_t i = 0; i < std::size(values); ++i) ASSERT_TRUE(write("W", kKeys[i + 2], values[i]));
+      ASSERT_TRUE(system ? ::WritePrivateProfileStructA("s", "j", &time, sizeof time, file.c_str()) != FALSE
+                         : ours.WriteStruct("s", "j", &time, sizeof time));
+      seen[system] = ExpectSameReads(file);
     }
     EXPECT_EQ(seen[false], seen[true]) << "the same values, the structure byte for byte";
   }
