@@ -18,7 +18,12 @@ state() { field state "$(svc query "$service")"; }
 running() { [ "$(state)" = RUNNING ]; }
 unregistered() { [ "$(field error "$(svc query "$service")")" = 1060 ]; }
 reg_query() { $runner reg query "$@" </dev/null 2>>"$log" | tr -d '\r'; }
-installed_version() { reg_query "$uninstall_key" /s | grep -A20 'DisplayName.*Orvanta' | sed -nE 's/.*DisplayVersion\s+REG_SZ\s+(.*)$/\1/p' | head -n 1; }
+# The x64 package registers itself in the 64-bit view of the registry.
+view=(); [ "$arch" = x64 ] && view=(/reg:64)
+installed_version() {
+  reg_query "$uninstall_key" /s "${view[@]}" | grep -A20 'DisplayName.*Orvanta' |
+    sed -nE 's/.*DisplayVersion\s+REG_SZ\s+(.*)$/\1/p' | head -n 1
+}
 shortcut() { find "$prefix/drive_c" -name 'Orvanta options.lnk' 2>/dev/null | head -n 1; }
 on_exit() { [ -f "$work/newer.msi" ] && run msiexec /x "$work/newer.msi" /qn; run msiexec /x "$work/older.msi" /qn; }
 
@@ -44,7 +49,8 @@ printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"
 
 echo "-- orvanta.exe /I newer.msi upgrades in place and keeps orvanta.ini"
 run "$folder/orvanta.exe" /I "$($runner winepath -w "$work/newer.msi" | tr -d '\r')"
-wait_until 120 test "$(installed_version)" = 1.0.9 || die "still $(installed_version) after the upgrade"
+upgraded() { [ "$(installed_version)" = 1.0.9 ]; }
+wait_until 120 upgraded || die "still $(installed_version) after the upgrade"
 wait_until 30 running || die "after the upgrade the service is $(state)"
 grep -q '^period=42' "$folder/orvanta.ini" || die "the settings changed: $(cat "$folder/orvanta.ini")"
 
@@ -54,6 +60,6 @@ run msiexec /x "$work/newer.msi" /qn
 wait_until 30 unregistered || die "the service is still registered"
 [ "$(ls -A "$folder")" = orvanta.ini ] || die "left in $folder: $(ls -A "$folder")"
 [ -z "$(shortcut)" ] || die "the shortcut is still there"
-! reg_query "$source_key" >/dev/null || die "the event source is still registered"
+! $runner reg query "$source_key" </dev/null >/dev/null 2>&1 || die "the event source is still registered"
 [ -z "$(installed_version)" ] || die "still listed as installed"
 echo "PASS"

@@ -115,7 +115,7 @@ expect_state RUNNING 30
 run "$exe" uninstallme
 [ "$status" = 0 ] || die "uninstallme exited $status"
 wait_until 10 unregistered || die "$service is still registered"
-[ -z "$(event_source)" ] || die "the event source is still registered"
+! $runner reg query "$source_key" </dev/null >/dev/null 2>&1 || die "the event source is still registered"
 process_ended
 
 echo "-- uninstallme again: nothing to delete, exit 1"
