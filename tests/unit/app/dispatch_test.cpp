@@ -50,6 +50,8 @@ struct Stage : Sleeper {
       return answers;
     };
     s.writeConsole = [this](const std::string& line, bool error) { Note((error ? "stderr " : "stdout ") + line); };
+    s.mayWriteSettings = [this](const std::string&) { return writable; };
+    s.relaunchElevated = [this](const std::string& arguments) { return Note("elevated " + arguments) && elevates; };
     RoleRoutines r;
     r.options = [this](TimeSyncApp& app) { return Note("options " + app.Title()) ? 3 : 0; };
     r.installService = [this](TimeSyncApp&) { return Note("install"); };
@@ -66,7 +68,7 @@ struct Stage : Sleeper {
   test::TempDir dir;
   SettingsFile settings{dir.File("orvanta.ini")};
   Log log;
-  bool eventExists = false, passSucceeds = true;
+  bool eventExists = false, passSucceeds = true, writable = true, elevates = true;
   int answers = 1;
 };
 
@@ -106,6 +108,12 @@ TEST(DispatchTest, EachWordReachesItsRoleWhateverItsCaseAndTheOutcomeIsTheStatus
   EXPECT_EQ(test::ReadBytes(stage.dir.File("orvanta.ini")), before);
   ASSERT_TRUE(stage.settings.WriteString("SERVERS", "server_1", "stored.example"));
   EXPECT_EQ(stage.Run({"query"}), (Log{"stdout asked stored.example", "exit 1"}));
+  // A window that could not save comes again with administrator rights, or,
+  // when those are refused, opens all the same.
+  stage.writable = false;
+  EXPECT_EQ(stage.Run({"options"}), (Log{"elevated options", "exit 0"}));
+  stage.elevates = false;
+  EXPECT_EQ(stage.Run({"options"}), (Log{"elevated options", "options Orvanta", "exit 3"}));
 }
 
 }  // namespace
