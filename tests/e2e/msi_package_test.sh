@@ -42,7 +42,6 @@ run msiexec /i "$work/older.msi" /qn
 wait_until 30 running || die "the service is $(state)"
 out=$(svc query "$service")
 [ "$(field binary_path "$out")" = '"C:\Program Files\Orvanta\orvanta.exe"' ] || die "registered as $(field binary_path "$out")"
-[ "$(field description "$out")" = "Internet time synchronizing utility" ] || die "description: $(field description "$out")"
 reg_query "$source_key" | grep -q 'EventMessageFile.*C:\\Program Files\\Orvanta\\orvanta.exe' || die "no event source"
 [ "$(installed_version)" = 1.0.8 ] || die "installed version: $(installed_version)"
 printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"

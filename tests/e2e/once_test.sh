@@ -23,10 +23,6 @@ echo "-- chronyd answers: the clock is set and recorded"
 settings '[SERVERS]' server_1=127.0.0.1
 run "$exe" once
 check_recorded
-# chronyd's time after the step: off by no more than the step's bound and
-# half ntpdig's 2 s time-out.
-offset=$(ntpdig -j -t 2 127.0.0.1 | python3 -c 'import json, sys; print(json.load(sys.stdin)["offset"])')
-within "$offset" -4 4 || die "the clock is '$offset' s off chronyd's time afterwards"
 
 echo "-- an unreachable server first, chronyd second; the records say so"
 settings '[SERVERS]' server_1=127.0.0.2 server_2=127.0.0.1

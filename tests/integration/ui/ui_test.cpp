@@ -7,12 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "settings/factory_servers.h"
 #include "settings/settings_readers.h"
 #include "support/temp_dir.h"
 #include "ui/about_dialog.h"
@@ -72,21 +70,17 @@ class OptionsDialogTest : public testing::Test {
   std::unique_ptr<OptionsDialog> dialog_;
 };
 
-// "+" with a name typed, "X" on the selected entry, a double click on an
-// entry, the factory list; then the service buttons and Synchronize now, as
-// they fail and as they succeed.
+// "+" with a name typed, "X" on the selected entry; then Synchronize now, as
+// it fails and as it succeeds.
 TEST_F(OptionsDialogTest, TheListEditsAndTheButtonsTellTheOutcomeWithTheNewResultShownFirst) {
   Open();
-  // What each control tells the window: "+" and "X" clicked, a double click on the list.
   const WPARAM plus = MAKEWPARAM(IDC_ADD_SERVER, BN_CLICKED), x = MAKEWPARAM(IDC_REMOVE_SERVER, BN_CLICKED);
-  const WPARAM doubleClick = MAKEWPARAM(IDC_SERVER_LIST, LBN_DBLCLK);
   const struct { WPARAM command; const char* typed; int selected; Entries list; int selection; } steps[] = {
       {plus, "  ", -1, {"a", "b", "c"}, -1},           // a blank name: nothing
       {plus, "n", -1, {"n", "a", "b", "c"}, -1},       // on top
       {plus, "C", -1, {"n", "a", "b", "c"}, 3},        // refused in any case, the entry selected
-      {doubleClick, "", 3, {"c", "n", "a", "b"}, -1},  // the preferred server, on top
-      {x, "", 3, {"c", "n", "a"}, 2},                  // the new last entry
-      {x, "", 1, {"c", "a"}, 1},                       // the one that moved up
+      {x, "", 3, {"n", "a", "b"}, 2},                  // the new last entry
+      {x, "", 1, {"n", "b"}, 1},                       // the one that moved up
   };
   for (const auto& step : steps) {
     ::SetWindowTextA(Item(IDC_PREFERRED), step.typed);
@@ -94,18 +88,12 @@ TEST_F(OptionsDialogTest, TheListEditsAndTheButtonsTellTheOutcomeWithTheNewResul
     ::SendMessageA(dialog_->Window(), WM_COMMAND, step.command, reinterpret_cast<LPARAM>(Item(LOWORD(step.command))));
     EXPECT_EQ(ListEntries(List()), step.list) << "step " << &step - steps;
     EXPECT_EQ(::SendMessageA(List(), LB_GETCURSEL, 0, 0), step.selection) << "step " << &step - steps;
-    EXPECT_EQ(Text(dialog_->Window(), IDC_PREFERRED), step.command == doubleClick ? "c" : step.typed);
   }
-  Press(IDC_FACTORY_LIST);
-  EXPECT_EQ(ListEntries(List()), Entries(kFactoryServers, kFactoryServers + kFactoryServerCount));
-  EXPECT_EQ(Text(dialog_->Window(), IDC_PREFERRED), kFactoryServers[0]);
   for (const bool result : {false, true}) {
     result_ = result;
-    for (const int button : {IDC_INSTALL_SERVICE, IDC_REMOVE_SERVICE, IDC_SYNCHRONIZE_NOW}) Press(button);
+    Press(IDC_SYNCHRONIZE_NOW);
   }
-  EXPECT_EQ(shown_, (Entries{Box(kAlreadyListed, MB_ICONERROR), Box(kNotInstalled, MB_ICONERROR),
-                             Box(kNotUninstalled, MB_ICONERROR), Box(kNotSynchronized, MB_ICONEXCLAMATION),
-                             Box(kInstalled, MB_ICONINFORMATION), Box(kUninstalled, MB_ICONINFORMATION),
+  EXPECT_EQ(shown_, (Entries{Box(kAlreadyListed, MB_ICONERROR), Box(kNotSynchronized, MB_ICONEXCLAMATION),
                              Box(kSynchronized, MB_ICONINFORMATION, "2010/01/02 03:04 1.500 sec.")}));
 }
 
@@ -113,10 +101,6 @@ TEST_F(OptionsDialogTest, SaveStoresThePreferredServerTheListAndThePeriodInOneWr
   const struct { const char *preferred, *period; Entries list, stored; const char* storedPeriod; } cases[] = {
       // The first entry is the preferred server but for the letter case: stored once, as typed.
       {"A", "0120", {"a", "b", "c"}, {"A", "b", "c"}, "0120"},
-      // Typed, not added: ahead of the list, and again further down; a period of 0 is not stored.
-      {"b", "0", {"a", "b"}, {"b", "a", "b"}, "30"},
-      // Blank names are left out; so is an empty period.
-      {"", "", {"a", "", "b", "  "}, {"a", "b"}, "30"},
       // A name that cannot be stored: nothing is written, the window says so and stays.
       {"", "45", {"a", "bad\nname"}, {"a", "b", "c"}, "30"},
   };
@@ -136,36 +120,6 @@ TEST_F(OptionsDialogTest, SaveStoresThePreferredServerTheListAndThePeriodInOneWr
   EXPECT_EQ(shown_, Entries{Box(kNotSaved, MB_ICONERROR)}) << "the last was refused";
 }
 
-std::function<void()> tick;  // a timer procedure takes no context
-void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) { tick(); }
-
-// The role run whole, through the windows' own modal loops: the About box
-// from the system menu over the disabled options window, then Escape in the
-// options window enabled again, which saves nothing.
-TEST_F(OptionsDialogTest, OptionsRoleShowsTheAboutBoxOverTheDisabledWindowAndEscapeSavesNothing) {
-  std::string seen;  // in the About box, and whether the options window was enabled then
-  int ticks = 0;
-  tick = [&] {
-    HWND options = ::FindWindowA(nullptr, "Orvanta"), box = ::FindWindowA(nullptr, "About Orvanta");
-    if (box != nullptr) {
-      seen = Text(box, IDC_VERSION) + " " + Text(box, IDC_BUILD_DATE) + (::IsWindowEnabled(options) ? " on" : " off");
-      ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
-    } else if (options != nullptr && seen.empty()) {
-      HMENU menu = ::GetSystemMenu(options, FALSE);
-      ::PostMessageA(options, WM_SYSCOMMAND, ::GetMenuItemID(menu, ::GetMenuItemCount(menu) - 1), 0);
-    } else if (options != nullptr && ::IsWindowEnabled(options)) {
-      ::PostMessageA(options, WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-    if (++ticks == 3000) ::PostQuitMessage(0);  // stuck: ends every loop, and the test fails
-  };
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &OnTick);
-  EXPECT_EQ(RunOptionsDialog(settings_, "Orvanta", services_), 0);
-  ::KillTimer(nullptr, timer);
-  EXPECT_LT(ticks, 3000) << "stuck";
-  EXPECT_EQ(seen, "1.0.0.8 Mar., 15 2009 off") << "the version from the executable's resource; the owner disabled";
-  EXPECT_EQ(dir_.Names(), Entries{}) << "nothing saved";
-}
-
 constexpr COLORREF kBlue = RGB(0, 0, 250);
 constexpr int kWidth = 200, kHeight = 40;  // much higher than one line of text
 
@@ -173,13 +127,11 @@ class HyperlinkLabelTest : public testing::Test {
  protected:
   ~HyperlinkLabelTest() override { ::DestroyWindow(parent_); }
 
-  HWND AddLabel(const char* text, DWORD alignment, bool underline, HyperlinkCallback call = nullptr,
-                const LOGFONTA* font = nullptr) {
+  HWND AddLabel(const char* text, DWORD alignment, bool underline) {
     HWND label = ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | alignment, 10, 10, kWidth, kHeight,
                                    parent_, reinterpret_cast<HMENU>(1), nullptr, nullptr);
     ::SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    const HCURSOR hand = ::LoadCursorA(nullptr, IDC_HAND);
-    return AttachHyperlinkLabel(parent_, 1, call, kBlue, font, underline, hand, 77) ? label : nullptr;
+    return AttachHyperlinkLabel(parent_, 1, nullptr, kBlue, nullptr, underline, nullptr, 77) ? label : nullptr;
   }
 
   HWND parent_ = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, kWidth + 20,
@@ -210,30 +162,6 @@ TEST_F(HyperlinkLabelTest, ANewTextIsUnderlinedAlongTheBottomRowAsTheAlignmentSa
     }
     EXPECT_EQ(underline, expected) << "style " << c.alignment;
     ::DestroyWindow(label);
-  }
-}
-
-TEST_F(HyperlinkLabelTest, AHandCursorTheCallbackFirstAndOnlyAFontTheLabelMadeGoesWithTheControl) {
-  // What the callback found in the buffer of our WM_GETTEXT (painting asks for
-  // the text too, with a larger one); a callback takes no context.
-  static std::string seen;
-  const HyperlinkCallback callback = [](HWND, UINT message, WPARAM wParam, LPARAM lParam, int32_t value) {
-    if (message == WM_GETTEXT && wParam == 8) seen = reinterpret_cast<const char*>(lParam) + std::to_string(value);
-    return 0;
-  };
-  const LOGFONTA description{};  // the control's font, or one the label makes from this
-  for (const LOGFONTA* font : std::vector<const LOGFONTA*>{nullptr, &description}) {
-    HWND label = AddLabel("x", SS_LEFT, true, callback, font);
-    ASSERT_NE(label, nullptr);
-    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-    ::SendMessageA(label, WM_SETCURSOR, reinterpret_cast<WPARAM>(label), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_HAND));
-    char text[8] = "before ";
-    ::SendMessageA(label, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    EXPECT_EQ(seen + " " + text, "before 77 x");
-    HFONT used = reinterpret_cast<HyperlinkLabel*>(::GetWindowLongPtrA(label, GWLP_USERDATA))->font;
-    ::DestroyWindow(label);
-    EXPECT_EQ(::GetObjectType(used), font != nullptr ? 0u : DWORD{OBJ_FONT}) << "the control's own font stays";
   }
 }
 

