@@ -31,7 +31,10 @@ begin
 prefix=$(sed -nE "s/^export WINEPREFIX='(.*)'$/\1/p" "$runner")
 bash "$(dirname "$0")/../../scripts/make-msi.sh" "$build" "$arch" 1.0.8 "$work/older.msi"
 bash "$(dirname "$0")/../../scripts/make-msi.sh" "$build" "$arch" 1.0.9 "$work/newer.msi"
-folder=$($runner winepath -u 'C:\Program Files\Orvanta' | tr -d '\r')
+# A 32-bit package in a 64-bit prefix goes where 32-bit programs go.
+program_files='C:\Program Files'
+[ "$arch" = x86 ] && [ -d "$prefix/drive_c/Program Files (x86)" ] && program_files='C:\Program Files (x86)'
+folder=$($runner winepath -u "$program_files\Orvanta" | tr -d '\r')
 unregistered || die "$service is registered before the test"
 
 echo "-- msiexec /i /qn: the program, the shortcut and a running service"
@@ -41,8 +44,8 @@ run msiexec /i "$work/older.msi" /qn
 [ -n "$(shortcut)" ] || die "no Start-menu shortcut"
 wait_until 30 running || die "the service is $(state)"
 out=$(svc query "$service")
-[ "$(field binary_path "$out")" = '"C:\Program Files\Orvanta\orvanta.exe"' ] || die "registered as $(field binary_path "$out")"
-reg_query "$source_key" | grep -q 'EventMessageFile.*C:\\Program Files\\Orvanta\\orvanta.exe' || die "no event source"
+[ "$(field binary_path "$out")" = "\"$program_files\\Orvanta\\orvanta.exe\"" ] || die "registered as $(field binary_path "$out")"
+reg_query "$source_key" | grep -qF "$program_files\\Orvanta\\orvanta.exe" || die "no event source"
 [ "$(installed_version)" = 1.0.8 ] || die "installed version: $(installed_version)"
 printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"
 
