@@ -13,9 +13,17 @@ class WindowsServiceManager final : public ServiceManager {
   ServiceHandle OpenManager() override { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
 
   ServiceHandle CreateEntry(ServiceHandle manager, const ServiceRegistration& r) override {
-    return CreateServiceA(Sc(manager), r.name, r.displayName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                          SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, r.binaryPath, nullptr, nullptr, nullptr,
-                          nullptr, nullptr);
+    // An entry of the name that was just deleted stays until its process has
+    // ended (an upgrade removes the old service, then installs the new one):
+    // that is worth a wait of up to 30 s before the name counts as taken.
+    for (int attempt = 0;; ++attempt) {
+      const SC_HANDLE service =
+          CreateServiceA(Sc(manager), r.name, r.displayName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                         SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, r.binaryPath, nullptr, nullptr, nullptr, nullptr,
+                         nullptr);
+      if (service != nullptr || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE || attempt == 120) return service;
+      ::Sleep(250);
+    }
   }
 
   bool SetDescription(ServiceHandle service, const char* description) override {
