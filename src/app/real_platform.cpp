@@ -116,8 +116,10 @@ StartupServices RealStartupServices() {
   services.sleeper = &RealSleeper();
   services.launchInstaller = LaunchInstaller;
   services.createNamedEvent = CreateNamedEvent;
-  services.synchronize = [](const SettingsFile& settings, PassReport& report) {
-    return RunSynchronizationPass(settings, RealClock(), RealResolver(), report);
+  // The NTS cookies live as long as the process: the service spends them
+  // across its passes; "once" and "query" make one pass and start afresh.
+  services.synchronize = [nts = std::make_shared<NtsClient>()](const SettingsFile& settings, PassReport& report) {
+    return RunSynchronizationPass(settings, RealClock(), RealResolver(), report, kNtpPort, nts.get());
   };
   services.openLog = OpenSystemLog;
   services.mayWriteSettings = MayReplaceFile;
@@ -128,10 +130,12 @@ StartupServices RealStartupServices() {
                                     .count());
   };
   services.announce = [](const std::string& status) { SendServiceStatusText(status); };
-  services.queryServers = [](const std::vector<std::string>& hosts,
+  services.queryServers = [](const SettingsFile& settings, const std::vector<std::string>& hosts,
                              const std::function<void(const std::string&)>& print) {
     SntpClient client(RealClock(), RealResolver());  // a client only reads the clock
-    return QueryServers(client, hosts, kNtpPort, print);
+    NtsClient nts;
+    nts.trustFile = ReadNtsTrustFile(settings);
+    return QueryServers(client, hosts, kNtpPort, print, &nts);
   };
   services.writeConsole = [](const std::string& line, bool error) {
     static const bool attached = (UseCallerConsole(), true);

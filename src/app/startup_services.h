@@ -29,8 +29,10 @@ struct StartupServices {
   std::function<int64_t()> steadyMs;
   // The outcome of a pass, for the service manager's status line.
   std::function<void(const std::string& status)> announce;
-  // "query": asks each host and hands each line to print; returns how many answered.
-  std::function<int(const std::vector<std::string>& hosts, const std::function<void(const std::string&)>& print)>
+  // "query": asks each host and hands each line to print; returns how many
+  // answered. The settings name the NTS trust anchors.
+  std::function<int(const SettingsFile& settings, const std::vector<std::string>& hosts,
+                    const std::function<void(const std::string&)>& print)>
       queryServers;
   // Whether the settings file may be written, and a new start of the
   // program with administrator rights (the options window of a user who

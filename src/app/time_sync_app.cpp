@@ -96,7 +96,7 @@ void TimeSyncApp::RunQuery(int argc, const char* const* argv) {
   const auto print = [this](const std::string& line) {
     if (services_.writeConsole) services_.writeConsole(line, false);
   };
-  const int answered = services_.queryServers ? services_.queryServers(hosts, print) : 0;
+  const int answered = services_.queryServers ? services_.queryServers(settings_, hosts, print) : 0;
   exitCode_ = answered > 0 ? kExitSuccess : kExitFailure;
 }
 

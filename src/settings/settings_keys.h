@@ -10,6 +10,7 @@ namespace orvanta {
 constexpr const char* kSectionOptions = "OPTIONS";
 constexpr const char* kKeyPeriod = "period";  // minutes between periodic synchronizations
 constexpr const char* kKeyDelay = "delay";    // seconds the "once" role waits before it synchronizes
+constexpr const char* kKeyNtsCertificates = "nts_certificates";  // PEM file of extra NTS trust anchors
 
 constexpr const char* kSectionServers = "SERVERS";
 constexpr const char* kServerKeyFormat = "server_%d";  // server_1 is the preferred server

@@ -24,6 +24,14 @@ uint32_t ReadOnceDelayMs(const SettingsFile& settings) {
   return ms < kMinOnceDelayMs ? kMinOnceDelayMs : ms;
 }
 
+std::string ReadNtsTrustFile(const SettingsFile& settings) {
+  const std::string file = settings.GetString(kSectionOptions, kKeyNtsCertificates, kMaxSettingsPath);
+  const bool absolute = file.empty() || file[0] == '/' || file[0] == '\\' || (file.size() > 1 && file[1] == ':');
+  if (absolute) return file;
+  const std::size_t folder = settings.Path().find_last_of("/\\");
+  return folder == std::string::npos ? file : settings.Path().substr(0, folder + 1) + file;
+}
+
 std::string ServerKey(int n) {
   char key[32];
   std::snprintf(key, sizeof key, kServerKeyFormat, n);

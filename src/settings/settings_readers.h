@@ -22,6 +22,11 @@ uint32_t ReadPeriodMinutes(const SettingsFile& settings);
 // raised to at least 4000 ms.
 uint32_t ReadOnceDelayMs(const SettingsFile& settings);
 
+// "OPTIONS"/"nts_certificates": the PEM file of extra trust anchors for NTS
+// servers, empty when there is none. A relative path is taken from the
+// settings file's folder, as the service's working folder is not the user's.
+std::string ReadNtsTrustFile(const SettingsFile& settings);
+
 // The key of the n-th server (n from 1): "server_<n>".
 std::string ServerKey(int n);
 

@@ -2,7 +2,10 @@
 // It measures and never sets the clock: the pass does that.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/host_resolver.h"
@@ -13,6 +16,9 @@ namespace orvanta {
 
 constexpr int kNtpPort = 123;
 constexpr uint32_t kDefaultReplyTimeoutMs = 5000;
+// A plain request is SNTP version 3; NTS needs version 4 for its extension fields.
+constexpr int kSntpVersion = 3;
+constexpr int kNtpVersion4 = 4;
 
 class SntpClient {
  public:
@@ -38,6 +44,17 @@ class SntpClient {
   // its host did not resolve.
   bool LastAddress(uint32_t& address) const;
 
+  // One exchange of any request: resolves host as Query does, has build
+  // write the request stamped with sent (read just before), sends it, waits
+  // as Query does and reads one datagram of at most capacity bytes into
+  // answer, found waiting at arrival (set once one is). False with the reason in the
+  // last-error value when no datagram came or build failed.
+  using RequestBuilder = std::function<bool(const NtpTimestamp& sent, std::vector<uint8_t>& request)>;
+  bool Exchange(const char* host, int port, const RequestBuilder& build, std::size_t capacity,
+                std::vector<uint8_t>& answer, NtpTimestamp& sent, NtpTimestamp& arrival);
+
+  HostResolver& Resolver() { return resolver_; }
+
   // Longest wait for the reply, in milliseconds.
   uint32_t replyTimeoutMs = kDefaultReplyTimeoutMs;
 
@@ -47,5 +64,14 @@ class SntpClient {
   Clock& clock_;
   HostResolver& resolver_;
 };
+
+// A 48-byte client request of the version, stamped sent, all else zero.
+std::vector<uint8_t> ClientRequest(const NtpTimestamp& sent, int version);
+
+// The measurement from a datagram answering a request stamped sent: true
+// when the reply checks pass, with reply filled in (arrival included); else
+// false with the check's code in the last-error value, reply untouched.
+bool MeasureReply(const std::vector<uint8_t>& datagram, const NtpTimestamp& sent, const NtpTimestamp& arrival,
+                  SntpReply& reply);
 
 }  // namespace orvanta

@@ -28,4 +28,31 @@ constexpr uint32_t kReplyZeroTimestamp = 0x20000107;
 // The round-trip delay comes out negative: the timestamps cannot be true.
 constexpr uint32_t kReplyNegativeDelay = 0x20000108;
 
+// Network Time Security: why an nts:// server could not be used. Such a
+// server is never asked without NTS instead.
+// The entry is not nts://HOST or nts://HOST:PORT with a port of 1-65535.
+constexpr uint32_t kNtsBadEntry = 0x20000120;
+// The TLS connection to the key exchange failed (handshake, protocol, ALPN).
+constexpr uint32_t kNtsTlsFailed = 0x20000121;
+// The server's certificate does not verify against the trust anchors.
+constexpr uint32_t kNtsCertificateNotTrusted = 0x20000122;
+// The key exchange answer breaks the record format, ends early, or makes
+// a critical demand this client does not know.
+constexpr uint32_t kNtsKeMalformed = 0x20000123;
+// The key exchange answer carries an error record.
+constexpr uint32_t kNtsKeRefused = 0x20000124;
+// No protocol or AEAD algorithm in common with the server.
+constexpr uint32_t kNtsNoCommonAlgorithm = 0x20000125;
+// The key exchange granted no cookie.
+constexpr uint32_t kNtsNoCookie = 0x20000126;
+// The time reply's authenticator does not verify, or it lacks one, or it
+// does not carry our unique identifier.
+constexpr uint32_t kNtsUnauthenticated = 0x20000127;
+// The server no longer accepts our cookie (an NTS NAK).
+constexpr uint32_t kNtsNak = 0x20000128;
+// The file of extra trust anchors ("nts_certificates") cannot be read.
+constexpr uint32_t kNtsBadTrustFile = 0x20000129;
+// This build's cryptography lacks what NTS needs (AES-SIV, key export).
+constexpr uint32_t kNtsNoCrypto = 0x2000012A;
+
 }  // namespace orvanta::error

@@ -17,6 +17,7 @@ struct SntpReply {
   NtpTimestamp arrival;       // T4: local UTC time at which the reply was found waiting
   double delay = 0.0;         // round trip in seconds: (T4 - T1) - (T3 - T2)
   double offset = 0.0;        // seconds to add to the local clock: ((T2 - T1) + (T3 - T4)) / 2
+  bool authenticated = false;  // NTS vouched for the reply
 };
 
 }  // namespace orvanta

@@ -37,23 +37,24 @@ bool MoveClock(Clock& clock, double offset, NtpTimestamp& newTime) {
 }
 
 bool RunSynchronizationPass(const SettingsFile& settings, Clock& clock, HostResolver& resolver, PassReport& report,
-                            int port) {
+                            int port, NtsClient* nts) {
   std::vector<std::string> servers;
   LoadServerList(settings, servers);
 
   SntpClient client(clock, resolver);
+  NtsClient ownNts;
+  NtsClient& authenticated = nts != nullptr ? *nts : ownNts;
+  authenticated.trustFile = ReadNtsTrustFile(settings);
   SntpReply reply;
   for (const std::string& server : servers) {
     uint32_t address = 0;
+    bool known = false;
     NtpTimestamp newTime;
-    const bool queried = client.Query(server.c_str(), port, reply);
+    const bool queried = AskServer(client, authenticated, server, port, reply, known, address);
     if (!queried || !MoveClock(clock, reply.offset, newTime)) {
-      const uint32_t reason = LastError();
-      const bool known = client.LastAddress(address);
-      report.ServerFailed(server, known, address, reason);
+      report.ServerFailed(server, known, address, LastError());
       continue;
     }
-    client.LastAddress(address);
     // "adjusted" and "last" go into the file together, in one write, so a
     // reader never sees the offset of one adjustment beside the time of
     // another. A failed record does not undo the adjustment.

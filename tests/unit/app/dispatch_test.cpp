@@ -45,7 +45,7 @@ struct Stage : Sleeper {
     };
     s.synchronize = [this](const SettingsFile&, PassReport&) { return Note("pass") && passSucceeds; };
     s.openLog = [this](bool toTerminal) { Note(toTerminal ? "log to terminal" : "log"); return nullptr; };
-    s.queryServers = [this](const std::vector<std::string>& hosts, const Print& print) {
+    s.queryServers = [this](const SettingsFile&, const std::vector<std::string>& hosts, const Print& print) {
       for (const std::string& host : hosts) print("asked " + host);
       return answers;
     };
