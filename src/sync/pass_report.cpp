@@ -30,8 +30,8 @@ void PassReport::Synchronized(const std::string& host, uint32_t address, const S
                               const SystemTime& local) {
   lastFailureReported_.erase(host);  // a later failure counts as a first one again
   char numbers[128];
-  std::snprintf(numbers, sizeof numbers, "offset %+.6f s, delay %.6f s, stratum %d", reply.offset, reply.delay,
-                static_cast<int>(reply.stratum));
+  std::snprintf(numbers, sizeof numbers, "offset %+.6f s, delay %.6f s, stratum %d%s", reply.offset, reply.delay,
+                static_cast<int>(reply.stratum), reply.authenticated ? ", authenticated by NTS" : "");
   log_.Write(LogLevel::kInformation, log_event::kSynchronized,
              "Synchronized from " + host + " (" + AddressText(true, address) + "): " + numbers + ".");
   char offset[32];

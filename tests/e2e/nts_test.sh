@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Authenticated time against a real peer: chronyd serves NTS on 127.0.0.1
+# (key exchange on 4460) with a certificate made here, and its key exchange
+# sends clients to a relay on 127.0.0.3:123 that passes the time packets on,
+# or flips one bit of each reply. An NTS entry synchronizes only through
+# NTS; a wrong trust anchor, a closed key exchange port and a flipped bit
+# each fail that server alone, in words, and the next server is used.
+#   nts_test.sh PROGRAM [RUNNER]   (RUNNER: the Wine wrapper for orvanta.exe)
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+program=$1; runner=${2:-}
+require_private_netns
+work=$(mktemp -d) log=$work/program.log pids=()
+trap 'finish $?' EXIT
+place "$program" "$work/bin"
+# The records of "once" go to the log: Wine traces the Event Log's, natively
+# they go to stderr as for the journal.
+if [ -n "$runner" ]; then export WINEDEBUG=+eventlog; else export JOURNAL_STREAM=1:1; fi
+
+certificate() {  # certificate NAME: a self-signed P-256 certificate for 127.0.0.1
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$work/$1.key" -out "$work/bin/$1.pem" 2>>"$log"
+}
+certificate server
+certificate stranger
+mkdir -m 700 "$work/chrony"  # chronyd opens its command socket only in a private folder
+printf '%s\n' 'local stratum 2' 'allow 127.0.0.1' 'bindaddress 127.0.0.1' 'port 123' 'cmdport 0' \
+  "bindcmdaddress $work/chrony/chronyd.sock" "ntsservercert $work/bin/server.pem" "ntsserverkey $work/server.key" \
+  'ntsntpserver 127.0.0.3' "ntsdumpdir $work/chrony" "pidfile $work/chrony/chronyd.pid" \
+  "driftfile $work/chrony/drift" >"$work/chrony/chrony.conf"
+chronyd -x -u root -f "$work/chrony/chrony.conf" >"$work/chrony/chronyd.log" 2>&1 || die "chronyd did not start"
+python3 -c '
+import os, socket, sys
+relay = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); relay.bind(("127.0.0.3", 123))
+server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); server.connect(("127.0.0.1", 123)); server.settimeout(2)
+while True:
+    request, client = relay.recvfrom(4096)
+    with open(sys.argv[1] + "/sizes", "a") as sizes: print(len(request), file=sizes)
+    server.send(request)
+    try: reply = bytearray(server.recv(4096))
+    except socket.timeout: continue
+    if os.path.exists(sys.argv[1] + "/flip"): reply[40] ^= 1
+    relay.sendto(reply, client)
+' "$work" 2>>"$log" &
+pids+=($!)
+wait_until 10 ntpdig -t 1 127.0.0.1 >/dev/null 2>&1 || die "chronyd does not answer on 127.0.0.1:123"
+wait_until 10 bash -c 'exec 3<>/dev/tcp/127.0.0.1/4460' 2>/dev/null || die "no key exchange on 127.0.0.1:4460"
+
+query() { status=0; lines=$($runner "$exe" query "$@" </dev/null 2>>"$log" | tr -d '\r') || status=$?; echo "$lines"; }
+line_of() { grep -F "$1 " <<<"$lines"; }
+
+echo "-- an NTS entry synchronizes, and chronyd counts an authenticated client"
+settings '[SERVERS]' 'server_1=nts://127.0.0.1' '[OPTIONS]' 'nts_certificates=server.pem'
+run "$exe" once
+[ "$status" = 0 ] || die "once exited $status"
+recorded || die "nothing recorded"
+within "$(value adjusted)" -3 3 || die "adjusted '$(value adjusted)' is not the offset from this machine's own time"
+grep -q 'Synchronized from nts://127.0.0.1 (127.0.0.3).*authenticated by NTS' "$log" || die "no authenticated synchronization in the log"
+packets=$(chronyc -h "$work/chrony/chronyd.sock" serverstats | sed -nE 's/^Authenticated NTP packets *: *//p')
+[ "${packets:-0}" -ge 1 ] || die "chronyd counts no authenticated packet"
+query nts://127.0.0.1
+[[ $lines =~ ^nts://127\.0\.0\.1\ 127\.0\.0\.3\ offset=.*\ leap=0\ nts$ ]] || die "not an authenticated answer"
+
+echo "-- each failure fails that server alone, in words, and is never asked without NTS"
+touch "$work/flip"
+query nts://127.0.0.1:4461 nts://127.0.0.1 127.0.0.1
+[ "$status" = 0 ] || die "query exited $status with a plain server answering"
+line_of nts://127.0.0.1:4461 | grep -q 'error=10061 connection refused' || die "closed key exchange port"
+line_of nts://127.0.0.1 | grep -q 'error=536871207 NTS: reply not authenticated' || die "flipped bit"
+grep -qx 48 "$work/sizes" && die "a plain request went to the NTS server's time address"
+settings '[SERVERS]' 'server_1=nts://127.0.0.1' '[OPTIONS]' 'nts_certificates=stranger.pem'
+query
+[ "$status" = 1 ] || die "query exited $status with no server answering"
+grep -q 'error=536871202 NTS: certificate not trusted' <<<"$lines" || die "wrong trust anchor"
+
+echo "-- a failing NTS server sets nothing, and the next server is used"
+settings '[SERVERS]' 'server_1=nts://127.0.0.1' 'server_2=127.0.0.1' '[OPTIONS]' 'nts_certificates=server.pem'
+run "$exe" once
+[ "$status" = 0 ] || die "once exited $status"
+grep -q 'Server nts://127.0.0.1 (127.0.0.3) failed: NTS: reply not authenticated' "$log" || die "the failure is not in the log"
+grep -q 'Synchronized from 127.0.0.1 (127.0.0.1)' "$log" || die "the next server was not used"
+echo "PASS"
