@@ -56,10 +56,13 @@ run "$exe" once
 recorded || die "nothing recorded"
 within "$(value adjusted)" -3 3 || die "adjusted '$(value adjusted)' is not the offset from this machine's own time"
 grep -q 'Synchronized from nts://127.0.0.1 (127.0.0.3).*authenticated by NTS' "$log" || die "no authenticated synchronization in the log"
-packets=$(chronyc -h "$work/chrony/chronyd.sock" serverstats | sed -nE 's/^Authenticated NTP packets *: *//p')
-[ "${packets:-0}" -ge 1 ] || die "chronyd counts no authenticated packet"
-query nts://127.0.0.1
-[[ $lines =~ ^nts://127\.0\.0\.1\ 127\.0\.0\.3\ offset=.*\ leap=0\ nts$ ]] || die "not an authenticated answer"
+served() { chronyc -h "$work/chrony/chronyd.sock" serverstats | sed -nE "s/^$1 *: *//p"; }
+[ "$(served 'Authenticated NTP packets')" -ge 1 ] || die "chronyd counts no authenticated packet"
+# A second question to the same server spends a cookie: no new key exchange.
+exchanges=$(served 'NTS-KE connections accepted')
+query nts://127.0.0.1 nts://127.0.0.1
+[[ $lines =~ ^(nts://127\.0\.0\.1\ 127\.0\.0\.3\ offset=[^$'\n']*\ leap=0\ nts($'\n'|$)){2}$ ]] || die "not two authenticated answers"
+[ "$(served 'NTS-KE connections accepted')" = $((exchanges + 1)) ] || die "a key exchange for each question"
 
 echo "-- each failure fails that server alone, in words, and is never asked without NTS"
 touch "$work/flip"
