@@ -6,7 +6,7 @@ set -euo pipefail
 objdump=$1; exe=$2
 imports=$("$objdump" -p "$exe" | sed -nE 's/^\s*DLL Name: (.*)$/\1/p' | tr 'A-Z' 'a-z' | sort -u)
 echo "imports:" $imports
-allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll comdlg32.dll version.dll ws2_32.dll wsock32.dll msvcrt.dll ole32.dll oleaut32.dll shlwapi.dll "
+allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll comdlg32.dll version.dll crypt32.dll bcrypt.dll ws2_32.dll wsock32.dll msvcrt.dll ole32.dll oleaut32.dll shlwapi.dll "
 for dll in $imports; do
   case "$allowed" in
     *" $dll "*) ;;
