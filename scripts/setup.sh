@@ -51,12 +51,13 @@ if [ "$need_install" = 1 ]; then
 fi
 
 # A minimal Debian of this release for the package test to install into,
-# made once and kept: the package is never installed on this machine itself.
+# with the libraries the package depends on, made once and kept (remade when
+# it lacks one): the package is never installed on this machine itself.
 rootfs=/var/cache/orvanta/rootfs
-if [ ! -x "$rootfs/usr/bin/dpkg" ]; then
-  rm -rf "$rootfs.new"
+if ! [ -x "$rootfs/usr/bin/dpkg" ] || ! ls "$rootfs"/usr/lib/*/libssl.so.3 >/dev/null 2>&1; then
+  rm -rf "$rootfs.new" "$rootfs"
   mkdir -p "$(dirname "$rootfs")"
-  debootstrap --variant=minbase "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$rootfs.new" >/dev/null
+  debootstrap --variant=minbase --include=libssl3 "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$rootfs.new" >/dev/null
   mv "$rootfs.new" "$rootfs"
 fi
 
