@@ -3,16 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>  // getpid, MinGW's too
+
 #include <string>
 
 #include "platform/last_error.h"
-#include "support/process_id.h"
 
 namespace orvanta {
 namespace {
 
 TEST(NamedEventTest, GuardAutomaticResetAndPendingSignal) {
-  const std::string name = "Global\\OrvantaTest-" + std::to_string(test::CurrentProcessId());
+  const std::string name = "Global\\OrvantaTest-" + std::to_string(getpid());
   EXPECT_FALSE(SignalNamedEvent(name.c_str())) << "nobody holds it";
   auto event = CreateNamedEvent(name.c_str());
   ASSERT_TRUE(event);
