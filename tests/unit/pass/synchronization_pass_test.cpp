@@ -129,15 +129,10 @@ TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
 
 // A failing server is told at its first failure, then once an hour; an
 // answer from it makes its next failure a first one again.
-TEST(PassReportTest, RecordsEachPassAndThrottlesADeadServer) {
-  RecordingLog log;
-  PassReport report(log);
+TEST_F(SynchronizationPassTest, TheReportRecordsEachPassAndThrottlesADeadServer) {
   uint32_t loopback = 0;
   ASSERT_TRUE(UdpSocket::ParseDottedQuad("127.0.0.1", loopback));
-  SntpReply reply;
-  reply.offset = 0.0031;
-  reply.delay = 0.012;
-  reply.stratum = 2;
+  const SntpReply reply{0, 2, {}, {}, {}, {}, 0.012, 0.0031};  // stratum 2, delay 12 ms, offset 3.1 ms
   const SystemTime at = test::MakeUtc(2026, 12, 7, 10, 2, 3);
   const std::string dead = "W 6 Server dead.example (-) failed: name not resolved.";
   const std::string refused = "W 6 Server good.example (127.0.0.1) failed: clock refused: no right to set the clock.";
@@ -156,22 +151,22 @@ TEST(PassReportTest, RecordsEachPassAndThrottlesADeadServer) {
       {3630000, {refused, noServer}, "No server answered at 10:02:03"},  // within the hour of its last failure
   };
   for (const auto& pass : passes) {
-    log.records.clear();
-    report.BeginPass(pass.atMs);
-    report.ServerFailed("dead.example", false, 0, error::kWsaHostNotFound);
+    log_.records.clear();
+    report_.BeginPass(pass.atMs);
+    report_.ServerFailed("dead.example", false, 0, error::kWsaHostNotFound);
     if (pass.status == answered) {
-      report.Synchronized("good.example", loopback, reply, at);
+      report_.Synchronized("good.example", loopback, reply, at);
     } else {
-      report.ServerFailed("good.example", true, loopback, error::kPrivilegeNotHeld);
-      report.NoServer(at);
+      report_.ServerFailed("good.example", true, loopback, error::kPrivilegeNotHeld);
+      report_.NoServer(at);
     }
-    EXPECT_EQ(log.records, pass.records) << pass.atMs;
-    EXPECT_EQ(report.Status(), pass.status);
+    EXPECT_EQ(log_.records, pass.records) << pass.atMs;
+    EXPECT_EQ(report_.Status(), pass.status);
   }
-  log.records.clear();
-  report.SettingsNotWritten("/opt/orvanta/orvanta.ini", error::kAccessDenied);
-  EXPECT_EQ(log.records, Strings{"W 7 The settings file /opt/orvanta/orvanta.ini could not be written: access denied. "
-                                 "The clock was set all the same."});
+  log_.records.clear();
+  report_.SettingsNotWritten("/opt/orvanta/orvanta.ini", error::kAccessDenied);
+  EXPECT_EQ(log_.records, Strings{"W 7 The settings file /opt/orvanta/orvanta.ini could not be written: access denied. "
+                                  "The clock was set all the same."});
 }
 
 }  // namespace
