@@ -27,10 +27,7 @@ struct FixedEvent : NamedEvent {
 // A program folder of its own, and stand-ins that note what start-up asks of them.
 struct Stage : Sleeper {
   void Sleep(uint32_t ms) override { Note("sleep " + std::to_string(ms)); }
-  bool Note(const std::string& what) {
-    log.push_back(what);
-    return true;
-  }
+  bool Note(const std::string& what) { log.push_back(what); return true; }
 
   // Runs start-up with these arguments; what it did, then its exit status.
   Log Run(std::vector<const char*> args) {
@@ -41,7 +38,7 @@ struct Stage : Sleeper {
     s.launchInstaller = [this](const std::string& line) { return Note("launch " + line); };
     s.createNamedEvent = [this](const char* name) {
       Note(std::string("event ") + name);
-      return std::unique_ptr<NamedEvent>(std::make_unique<FixedEvent>(eventExists));
+      return std::make_unique<FixedEvent>(eventExists);
     };
     s.synchronize = [this](const SettingsFile&, PassReport&) { return Note("pass") && passSucceeds; };
     s.openLog = [this](bool toTerminal) { Note(toTerminal ? "log to terminal" : "log"); return nullptr; };
@@ -73,10 +70,7 @@ struct Stage : Sleeper {
 };
 
 TEST(DispatchTest, EachWordReachesItsRoleWhateverItsCaseAndTheOutcomeIsTheStatus) {
-  const struct {
-    std::vector<const char*> args;
-    Log log;
-  } cases[] = {
+  const struct { std::vector<const char*> args; Log log; } cases[] = {
       {{"OpTiOnS"}, {"options Orvanta", "exit 3"}},
       {{"ONCE"}, {"log", "sleep 4000", "pass", "exit 0"}},
       {{"InstallMe"}, {"install", "exit 0"}},  // beside a running service: no guard

@@ -121,13 +121,7 @@ TEST_F(SynchronizationPassTest, ServersInTurnAndWhatEachPassTellsTheLog) {
 // with its sign and three decimals, "last" the new time in local time.
 TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
   const UtcInstant now = InstantOf(MakeUtc(2026, 12, 7, 10), 123457);
-  const struct {
-    UtcInstant now;
-    int64_t ahead;
-    const char* adjusted;
-    UtcInstant setTo;
-    SystemTime last;
-  } cases[] = {
+  const struct { UtcInstant now; int64_t ahead; const char* adjusted; UtcInstant setTo; SystemTime last; } cases[] = {
       {now, 0, "0.000", now, {2026, 12, 1, 7, 12, 0, 0, 0}},
       {now, -(kSecond + kSecond / 4), "-1.250", InstantOf(MakeUtc(2026, 12, 7, 9, 59, 58, 750), 123457),
        {2026, 12, 1, 7, 11, 59, 58, 750}},

@@ -8,10 +8,7 @@ namespace orvanta {
 namespace {
 
 TEST(ClockRoundingTest, NearestMillisecondCarryingIntoTheSecond) {
-  const struct {
-    uint32_t nanoseconds;
-    UtcInstant rounded;
-  } cases[] = {
+  const struct { uint32_t nanoseconds; UtcInstant rounded; } cases[] = {
       {0, {100, 0}},         {499999, {100, 0}},    {500000, {100, 1000000}}, {1499999, {100, 1000000}},
       {999499999, {100, 999000000}}, {999500000, {101, 0}}, {999999999, {101, 0}},
   };

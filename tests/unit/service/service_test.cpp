@@ -134,11 +134,7 @@ struct Rig : ServicePlatform {
 
 TEST(ServiceHostTest, ReportsFromStartToStoppedWhereverTheWorkerStands) {
   constexpr uint32_t kOutsideSignal = 0;  // the worker saw the named event signalled by another process
-  const struct {
-    size_t refuse;
-    std::vector<uint32_t> controls;
-    Log log;
-  } cases[] = {
+  const struct { size_t refuse; std::vector<uint32_t> controls; Log log; } cases[] = {
       {0, {kControlPause, kControlStop}, {kStart1, kStart2, kRun, kPause, kStopping, kSignal, kGrace, kStop}},
       {0, {kOutsideSignal}, {kStart1, kStart2, kRun, kSignal, kGrace, kStop}},
       // Start-up ended early: nothing to report to, or a refusal.

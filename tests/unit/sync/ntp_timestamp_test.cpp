@@ -27,9 +27,7 @@ SystemTime On(uint16_t dayOfWeek, SystemTime utc) {
 // of an instant (a nanosecond is about 4.3 fraction units) survive the
 // timestamp. (FromSystemTime, which only the tests use, makes the timestamps.)
 TEST(NtpTimestampTest, ReadInTheEraNearestTheClock) {
-  const struct {
-    SystemTime reference, time;
-  } cases[] = {
+  const struct { SystemTime reference, time; } cases[] = {
       {MakeUtc(2009, 3, 15, 12), On(0, MakeUtc(2009, 3, 15, 12, 34, 56, 789))},
       {MakeUtc(2036, 2, 7, 6, 28, 10), On(4, MakeUtc(2036, 2, 7, 6, 28, 20, 500))},
       {MakeUtc(2036, 2, 7, 6, 28, 20), On(4, MakeUtc(2036, 2, 7, 6, 28, 10))},
@@ -63,11 +61,7 @@ TEST(NtpTimestampTest, ReadInTheEraNearestTheClock) {
 // (The differences the client takes are measured to the last bit by its own
 // test, across the 2036 wrap by the pass's.)
 TEST(NtpTimestampTest, Moves) {
-  const struct {
-    NtpTimestamp from;
-    double seconds;
-    NtpTimestamp expected;
-  } moves[] = {
+  const struct { NtpTimestamp from; double seconds; NtpTimestamp expected; } moves[] = {
       {NtpTimestamp(0, 0), 0.5, NtpTimestamp(0, 0x7FFFFFFF)},
       {NtpTimestamp(10, 0), -1.25, NtpTimestamp(8, 0xC0000001)},
       {NtpTimestamp(0xFFFFFFFF, 0x80000000), 1.0, NtpTimestamp(0, 0x80000000)},

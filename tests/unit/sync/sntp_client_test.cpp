@@ -60,11 +60,7 @@ TEST_F(SntpClientTest, OneRequestStampedWithTheClockAndTheMeasurementToTheLastBi
 // reply (here less); one that hears nothing in time says 10060.
 TEST_F(SntpClientTest, EachFaultIsRefusedWithItsCode) {
   EXPECT_EQ(client_.replyTimeoutMs, 5000u);
-  const struct {
-    const char* fault;
-    test::ServerScript script;
-    uint32_t code;
-  } cases[] = {
+  const struct { const char* fault; test::ServerScript script; uint32_t code; } cases[] = {
       {"authenticator", {[](Bytes& r) { r.resize(68, 0xD5); }}, 0},
       {"short, mode 5", {[](Bytes& r) { r[0] = 0x25; r.resize(47); }}, error::kReplyTooShort},
       {"empty", {[](Bytes& r) { r.clear(); }}, error::kReplyTooShort},
