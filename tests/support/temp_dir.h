@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,9 +19,9 @@ class TempDir {
  public:
   TempDir() {
     static std::atomic<unsigned> counter{0};
-    const std::string base = (fs::temp_directory_path() / "orvanta-test-").generic_string() +
-                             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-";
-    // A name taken already is skipped; a temporary folder that cannot be written ends the search.
+    const std::string base = (fs::temp_directory_path() / "orvanta-test-").generic_string();
+    // A name taken already (by another test program, or left by one that
+    // crashed) is skipped; a temporary folder that cannot be written ends the search.
     std::error_code error;
     do path_ = base + std::to_string(counter++);
     while (!fs::create_directory(path_, error) && !error);
