@@ -117,10 +117,7 @@ struct Rig : ServicePlatform {
   explicit Rig(size_t refused) : refuse(refused) {}
   ~Rig() override { host->SignalStop(); }  // a host that failed to stop; then main ends
   bool RegisterHandler(const char*) override { return refuse != kRegistrationRefused; }
-  bool SendStatus(const ServiceStatus& status) override {
-    log.push_back(Text(status));
-    return log.size() != refuse;
-  }
+  bool SendStatus(const ServiceStatus& status) override { log.push_back(Text(status)); return log.size() != refuse; }
   bool StartThread(std::function<void()>) override { return refuse != kThreadRefused; }
 
   const size_t refuse;
@@ -230,20 +227,16 @@ TEST(ServiceInstallerTest, InstallAndRemoveCallInOrderCloseEverythingAndAnswer) 
                           "CloseService", "CloseManager"}));
 
   // Whatever the manager refuses, everything opened is closed and the answer
-  // says how it went: the last-error value of the step that failed. A path
-  // empty or too long opens no manager at all.
-  const struct {
-    bool remove, registered, running;
-    const char* refuse;
-    uint32_t error;  // 0: the answer is true
-    std::string path = "C:\\orvanta.exe";
-  } cases[] = {
-      {false, true, false, "", 0},               // an earlier entry, stopped: started as it is
-      {false, false, false, "OpenManager", error::kAccessDenied},
-      {false, false, false, "CreateEntry", error::kServiceDoesNotExist},
-      {false, false, false, "StartEntry", error::kAccessDenied},
-      {true, true, false, "", 0},                // both stop requests refused, quietly
-      {true, false, false, "", error::kServiceDoesNotExist},
+  // says how it went (error 0: true), or the last-error value of the step
+  // that failed. A path empty or too long opens no manager at all.
+  const std::string path = "C:\\orvanta.exe";
+  const struct { bool remove, registered, running; const char* refuse; uint32_t error; std::string path; } cases[] = {
+      {false, true, false, "", 0, path},  // an earlier entry, stopped: started as it is
+      {false, false, false, "OpenManager", error::kAccessDenied, path},
+      {false, false, false, "CreateEntry", error::kServiceDoesNotExist, path},
+      {false, false, false, "StartEntry", error::kAccessDenied, path},
+      {true, true, false, "", 0, path},  // both stop requests refused, quietly
+      {true, false, false, "", error::kServiceDoesNotExist, path},
       {false, false, false, "", error::kInvalidParameter, ""},
       {false, false, false, "", error::kInvalidParameter, longest + "e"},
   };
