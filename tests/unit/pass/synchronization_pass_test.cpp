@@ -42,15 +42,6 @@ class SynchronizationPassTest : public testing::Test {
     setenv("TZ", "UTC-2", 1);
 #endif
   }
-  void Servers(const std::vector<const char*>& names) {
-    for (size_t i = 0; i < names.size(); ++i) {
-      ASSERT_TRUE(settings_.WriteString("SERVERS", ServerKey(static_cast<int>(i + 1)).c_str(), names[i]));
-    }
-  }
-  // The server's clock runs this far ahead of ours (2^-32 s; negative: behind).
-  void ServerAhead(int64_t units) {
-    server_.Follow({nullptr, static_cast<uint64_t>(units), static_cast<uint64_t>(units)});
-  }
   bool Pass() { return RunSynchronizationPass(settings_, clock_, resolver_, report_, server_.Port()); }
 
   test::TempDir dir_;
@@ -71,7 +62,8 @@ class SynchronizationPassTest : public testing::Test {
 // next failure a first one again. A settings file that cannot be written does
 // not undo the adjustment. The status line tells the outcome in local time.
 TEST_F(SynchronizationPassTest, ServersInTurnAndWhatEachPassTellsTheLog) {
-  Servers({"dead.unresolvable", "a.example", "b.example"});
+  ASSERT_TRUE(settings_.Write({{"SERVERS", "server_1", "dead.unresolvable"}, {"SERVERS", "server_2", "a.example"},
+                               {"SERVERS", "server_3", "b.example"}}));
   const std::string dead = "W 6 Server dead.unresolvable (-) failed: name not resolved.";
   const std::string refusedA = "W 6 Server a.example (127.0.0.1) failed: clock refused: no right to set the clock.";
   const std::string refusedB = "W 6 Server b.example (127.0.0.1) failed: clock refused: no right to set the clock.";
@@ -116,9 +108,11 @@ TEST_F(SynchronizationPassTest, ServersInTurnAndWhatEachPassTellsTheLog) {
   }
 }
 
-// The offset is applied to the time read after the grant, to the nanosecond,
-// and across the 2036 wrap forward, never back to 1900. "adjusted" records it
-// with its sign and three decimals, "last" the new time in local time.
+// The offset (how far the server's clock runs ahead of ours, in 2^-32 s) is
+// applied to the time read after the grant, to the nanosecond, and across the
+// 2036 wrap forward, never back to 1900. "adjusted" records it with its sign
+// and three decimals, "last" the new time in local time. No server is set:
+// the default one, which the resolver here finds on loopback.
 TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
   const UtcInstant now = InstantOf(MakeUtc(2026, 12, 7, 10), 123457);
   const struct { UtcInstant now; int64_t ahead; const char* adjusted; UtcInstant setTo; SystemTime last; } cases[] = {
@@ -134,9 +128,8 @@ TEST_F(SynchronizationPassTest, OffsetsAreAppliedAndRecorded) {
       {InstantOf(MakeUtc(2040, 1, 1)), 10 * kSecond, "10.000", InstantOf(MakeUtc(2040, 1, 1, 0, 0, 10)),
        {2040, 1, 0, 1, 2, 0, 10, 0}},
   };
-  Servers({"a.example"});
   for (const auto& c : cases) {
-    ServerAhead(c.ahead);
+    server_.Follow({nullptr, static_cast<uint64_t>(c.ahead), static_cast<uint64_t>(c.ahead)});
     clock_.times = {c.now};
     clock_.setTo.clear();
     ASSERT_TRUE(Pass());
