@@ -16,10 +16,7 @@ namespace {
 using test::InstantOf;
 using test::MakeUtc;
 
-SystemTime On(uint16_t dayOfWeek, SystemTime utc) {
-  utc.wDayOfWeek = dayOfWeek;
-  return utc;
-}
+SystemTime On(uint16_t dayOfWeek, SystemTime utc) { utc.wDayOfWeek = dayOfWeek; return utc; }
 
 // Before, across, back across and long after the wrap. Milliseconds are
 // rounded to the nearest: every one comes back from its fraction, and the last
