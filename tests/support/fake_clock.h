@@ -43,10 +43,7 @@ class FakeClock : public Clock {
     if (times.size() > 1) times.erase(times.begin());
     return now;
   }
-  bool GrantSetRight() override {
-    log.push_back("grant");
-    return true;
-  }
+  bool GrantSetRight() override { log.push_back("grant"); return true; }
   // Refused with 1314 (privilege not held) while refuse is set.
   bool Set(const UtcInstant& utc) override {
     log.push_back("set");

@@ -41,16 +41,6 @@ ScriptedSntpServer::~ScriptedSntpServer() {
   closesocket(static_cast<NativeSocket>(socket_));
 }
 
-void ScriptedSntpServer::Follow(const ServerScript& script) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  script_ = script;
-}
-
-std::vector<Bytes> ScriptedSntpServer::Datagrams() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return datagrams_;
-}
-
 void ScriptedSntpServer::Serve() {
   const auto s = static_cast<NativeSocket>(socket_);
   while (!stopping_) {

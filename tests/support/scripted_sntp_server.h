@@ -32,9 +32,9 @@ class ScriptedSntpServer {
 
   uint16_t Port() const { return port_; }
   // How later requests are answered.
-  void Follow(const ServerScript& script);
+  void Follow(const ServerScript& script) { std::lock_guard<std::mutex> lock(mutex_); script_ = script; }
   // Every datagram received so far, in order.
-  std::vector<Bytes> Datagrams() const;
+  std::vector<Bytes> Datagrams() const { std::lock_guard<std::mutex> lock(mutex_); return datagrams_; }
 
  private:
   void Serve();

@@ -27,10 +27,7 @@ struct FixedEvent : NamedEvent {
 // A program folder of its own, and stand-ins that note what start-up asks of them.
 struct Stage : Sleeper {
   void Sleep(uint32_t ms) override { Note("sleep " + std::to_string(ms)); }
-  bool Note(const std::string& what) {
-    log.push_back(what);
-    return true;
-  }
+  bool Note(const std::string& what) { log.push_back(what); return true; }
 
   // Runs start-up with these arguments; what it did, then its exit status.
   Log Run(std::vector<const char*> args) {
@@ -41,7 +38,7 @@ struct Stage : Sleeper {
     s.launchInstaller = [this](const std::string& line) { return Note("launch " + line); };
     s.createNamedEvent = [this](const char* name) {
       Note(std::string("event ") + name);
-      return std::unique_ptr<NamedEvent>(std::make_unique<FixedEvent>(eventExists));
+      return std::make_unique<FixedEvent>(eventExists);
     };
     s.synchronize = [this](const SettingsFile&, PassReport&) { return Note("pass") && passSucceeds; };
     s.openLog = [this](bool toTerminal) { Note(toTerminal ? "log to terminal" : "log"); return nullptr; };
@@ -73,10 +70,7 @@ struct Stage : Sleeper {
 };
 
 TEST(DispatchTest, EachWordReachesItsRoleWhateverItsCaseAndTheOutcomeIsTheStatus) {
-  const struct {
-    std::vector<const char*> args;
-    Log log;
-  } cases[] = {
+  const struct { std::vector<const char*> args; Log log; } cases[] = {
       {{"OpTiOnS"}, {"options Orvanta", "exit 3"}},
       {{"ONCE"}, {"log", "sleep 4000", "pass", "exit 0"}},
       {{"InstallMe"}, {"install", "exit 0"}},  // beside a running service: no guard
@@ -94,8 +88,8 @@ TEST(DispatchTest, EachWordReachesItsRoleWhateverItsCaseAndTheOutcomeIsTheStatus
 
   // A second background instance ends at once. "once" waits its delay,
   // clamped, and says whether it set the clock. "query" without hosts asks
-  // the stored servers, else the default one, fails when none answers, and
-  // writes nothing.
+  // the stored servers (the default one when there are none: the readers'
+  // test), and fails when none answers.
   Stage stage;
   stage.eventExists = true;
   EXPECT_EQ(stage.Run({"debug"}), (Log{kEvent, "exit 0"}));
@@ -103,9 +97,6 @@ TEST(DispatchTest, EachWordReachesItsRoleWhateverItsCaseAndTheOutcomeIsTheStatus
   stage.passSucceeds = false;
   EXPECT_EQ(stage.Run({"once"}), (Log{"log", "sleep 10000", "pass", "exit 1"}));
   stage.answers = 0;
-  const std::string before = test::ReadBytes(stage.dir.File("orvanta.ini"));
-  EXPECT_EQ(stage.Run({"query"}), (Log{"stdout asked pool.ntp.org", "exit 1"}));
-  EXPECT_EQ(test::ReadBytes(stage.dir.File("orvanta.ini")), before);
   ASSERT_TRUE(stage.settings.WriteString("SERVERS", "server_1", "stored.example"));
   EXPECT_EQ(stage.Run({"query"}), (Log{"stdout asked stored.example", "exit 1"}));
   // A window that could not save comes again with administrator rights, or,

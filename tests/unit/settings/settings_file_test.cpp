@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/file_store.h"
 #include "platform/last_error.h"
 #include "settings/factory_servers.h"
 #include "settings/settings_readers.h"
