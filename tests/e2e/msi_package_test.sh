@@ -42,10 +42,10 @@ printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"
 echo "-- orvanta.exe /I newer.msi: the system folder's MsiExec.exe upgrades in place and keeps orvanta.ini"
 newer=$($runner winepath -w "$work/newer.msi" | tr -d '\r')
 WINEDEBUG=+process run "$folder/orvanta.exe" /I "$newer"
-grep -qF 'app L"C:\\windows\\system32\\MsiExec.exe" cmdline L"MsiExec.exe /I '"${newer//\\/\\\\}\"" "$log" ||
-  die "launched: $(grep -i 'cmdline L"msiexec' "$log" | head -n 3)"
 upgraded() { [ "$(installed_version)" = 1.0.9 ]; }
 wait_until 120 upgraded || die "still $(installed_version) after the upgrade"
+grep -qF 'app L"C:\\windows\\system32\\MsiExec.exe" cmdline L"MsiExec.exe /I '"${newer//\\/\\\\}\"" "$log" ||
+  die "launched: $(grep -i 'cmdline L"msiexec' "$log" | head -n 3)"
 wait_until 30 in_state RUNNING || die "after the upgrade the service: $out"
 grep -q '^period=42' "$folder/orvanta.ini" || die "the settings changed: $(cat "$folder/orvanta.ini")"
 
