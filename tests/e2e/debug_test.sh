@@ -16,7 +16,7 @@ first_pass launch "$exe" debug
 first=${pids[-1]}
 
 echo "-- a second debug ends at once; the first goes on"
-debug_ends_at_once
+ends_at_once debug
 ended "$first" && die "the first debug ended with the second"
 signal_event
 ends_with_zero "$first"
@@ -28,13 +28,11 @@ if [ -z "$runner" ]; then
   launch "$exe" debug
   killed=${pids[-1]}
   wait_until 10 holds_event "$killed" || die "debug does not hold the event"
-  debug_ends_at_once
   kill -KILL "$killed"
   wait "$killed" 2>/dev/null || true
   launch "$exe" debug
   next=${pids[-1]}
   wait_until 10 holds_event "$next" || die "a debug after a killed one does not hold the event: stale guard"
-  debug_ends_at_once
   signal_event
   ends_with_zero "$next"
 fi

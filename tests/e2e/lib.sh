@@ -97,11 +97,9 @@ first_pass() {
   echo "  first pass after $took s: last=$(value last)"
 }
 
-# A "debug" beside the holder of the named event ends at once, with status 0.
-debug_ends_at_once() {
-  run "$exe" debug
-  [ "$status" = 0 ] || die "a debug beside the holder of the event exited $status (124: kept running)"
-}
+# ends_at_once WORD...: "orvanta WORD..." beside the holder of the named event
+# ends at once, with status 0.
+ends_at_once() { run "$exe" "$@"; [ "$status" = 0 ] || die "orvanta $* beside the holder exited $status (124: kept running)"; }
 signal_event() { run "$signal"; [ "$status" = 0 ] || die "signal_event exited $status"; }
 # ends_with_zero PID: the background program ends within 20 s (scaled), with status 0.
 ends_with_zero() {
@@ -109,3 +107,13 @@ ends_with_zero() {
   status=0; wait "$1" || status=$?
   [ "$status" = 0 ] || die "ended with status $status after the signal"
 }
+
+# The Windows service, through tests/tools/service_control ($control) and reg.
+service=OrvantaService
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\OrvantaService'
+svc() { $runner "$control" "$@" </dev/null 2>>"$log" | tr -d '\r'; }
+reg_query() { $runner reg query "$@" </dev/null 2>>"$log" | tr -d '\r'; }
+field() { sed -n "s/^$1=//p" <<<"$2"; }
+unregistered() { out=$(svc query "$service"); [ "$(field error "$out")" = 1060 ]; }
+# in_state STATE: the service is in STATE, with win32 exit code 0.
+in_state() { out=$(svc query "$service") && [ "$(field state "$out")/$(field win32_exit_code "$out")" = "$1/0" ]; }

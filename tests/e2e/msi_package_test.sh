@@ -8,16 +8,7 @@
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 build=$1 arch=$2 control=$3 runner=$4
-service=OrvantaService
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\OrvantaService'
-
-svc() { $runner "$control" "$@" </dev/null 2>>"$log" | tr -d '\r'; }
-field() { sed -n "s/^$1=//p" <<<"$2"; }
-state() { field state "$(svc query "$service")"; }
-running() { [ "$(state)" = RUNNING ]; }
-unregistered() { [ "$(field error "$(svc query "$service")")" = 1060 ]; }
-reg_query() { $runner reg query "$@" </dev/null 2>>"$log" | tr -d '\r'; }
 # The x64 package registers itself in the 64-bit view of the registry.
 view=(); [ "$arch" = x64 ] && view=(/reg:64)
 installed_version() {
@@ -42,18 +33,20 @@ run msiexec /i "$work/older.msi" /qn
 [ "$status" = 0 ] || die "msiexec /i exited $status"
 [ -f "$folder/orvanta.exe" ] || die "no orvanta.exe in $folder"
 [ -n "$(shortcut)" ] || die "no Start-menu shortcut"
-wait_until 30 running || die "the service is $(state)"
-out=$(svc query "$service")
+wait_until 30 in_state RUNNING || die "the service: $out"
 [ "$(field binary_path "$out")" = "\"$program_files\\Orvanta\\orvanta.exe\"" ] || die "registered as $(field binary_path "$out")"
 reg_query "$source_key" | grep -qF "$program_files\\Orvanta\\orvanta.exe" || die "no event source"
 [ "$(installed_version)" = 1.0.8 ] || die "installed version: $(installed_version)"
 printf '[OPTIONS]\r\nperiod=42\r\n' >"$folder/orvanta.ini"
 
-echo "-- orvanta.exe /I newer.msi upgrades in place and keeps orvanta.ini"
-run "$folder/orvanta.exe" /I "$($runner winepath -w "$work/newer.msi" | tr -d '\r')"
+echo "-- orvanta.exe /I newer.msi: the system folder's MsiExec.exe upgrades in place and keeps orvanta.ini"
+newer=$($runner winepath -w "$work/newer.msi" | tr -d '\r')
+WINEDEBUG=+process run "$folder/orvanta.exe" /I "$newer"
 upgraded() { [ "$(installed_version)" = 1.0.9 ]; }
 wait_until 120 upgraded || die "still $(installed_version) after the upgrade"
-wait_until 30 running || die "after the upgrade the service is $(state)"
+grep -qF 'app L"C:\\windows\\system32\\MsiExec.exe" cmdline L"MsiExec.exe /I '"${newer//\\/\\\\}\"" "$log" ||
+  die "launched: $(grep -i 'cmdline L"msiexec' "$log" | head -n 3)"
+wait_until 30 in_state RUNNING || die "after the upgrade the service: $out"
 grep -q '^period=42' "$folder/orvanta.ini" || die "the settings changed: $(cat "$folder/orvanta.ini")"
 
 echo "-- msiexec /x /qn: everything goes but the changed orvanta.ini"
@@ -62,6 +55,6 @@ run msiexec /x "$work/newer.msi" /qn
 wait_until 30 unregistered || die "the service is still registered"
 [ "$(ls -A "$folder")" = orvanta.ini ] || die "left in $folder: $(ls -A "$folder")"
 [ -z "$(shortcut)" ] || die "the shortcut is still there"
-! $runner reg query "$source_key" </dev/null >/dev/null 2>&1 || die "the event source is still registered"
+! reg_query "$source_key" >/dev/null || die "the event source is still registered"
 [ -z "$(installed_version)" ] || die "still listed as installed"
 echo "PASS"

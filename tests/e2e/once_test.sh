@@ -38,14 +38,6 @@ else
 fi
 check_recorded
 
-if [ -n "$runner" ]; then
-  echo "-- /I hands the package to MsiExec.exe of the system folder, the arguments as typed"
-  : >"$log"
-  WINEDEBUG=+process run "$exe" /I 'C:\nothing.msi'
-  grep -qF 'app L"C:\\windows\\system32\\MsiExec.exe" cmdline L"MsiExec.exe /I C:\\nothing.msi"' "$log" ||
-    die "launched: $(grep -i msiexec "$log" | head -n 3)"
-fi
-
 echo "-- no server answers: exit 1 after the reply time-out of each, file unchanged"
 python3 -c 'import socket, time
 silent = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]

@@ -9,18 +9,8 @@
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 program=$1; control=$2; signal=$3; runner=${4:-}
-service=OrvantaService
-
-svc() { $runner "$control" "$@" </dev/null 2>>"$log" | tr -d '\r'; }
-field() { sed -n "s/^$1=//p" <<<"$2"; }
-unregistered() { out=$(svc query "$service"); [ "$(field error "$out")" = 1060 ]; }
-registration() {
-  svc query "$service" | grep -E '^(service_type|start_type|error_control|binary_path|display_name|description|account)='
-}
-# in_state STATE: the service is in STATE, with win32 exit code 0.
-in_state() { out=$(svc query "$service") && [ "$(field state "$out")/$(field win32_exit_code "$out")" = "$1/0" ]; }
+registration() { svc query "$service" | grep -vE '^(state|win32_exit_code|controls_accepted)='; }
 expect_state() { wait_until "$2" in_state "$1" || die "not $1 with exit code 0 within $(scaled "$2") s: $out"; }
-start_service() { run sc start "$service"; [ "$status" = 0 ] || die "sc start exited $status"; }
 send() {  # send CONTROL STATE: the control is taken and the service answers STATE
   out=$(svc control "$service" "$1") || die "$1 refused: $out"
   [ "$(field state "$out")" = "$2" ] || die "$1 answered $(field state "$out"), expected $2"
@@ -41,47 +31,34 @@ echo "-- installme registers the service, quoted, and starts it; its first pass 
 first_pass run "$exe" installme
 expect_state RUNNING 30
 windows_path=$($runner winepath -w "$exe" | tr -d '\r')
-expected="service_type=0x10
-start_type=2
-error_control=1
-binary_path=\"$windows_path\"
-display_name=$service
-account=LocalSystem
-description=Internet time synchronizing utility"
+expected=$(printf '%s\n' service_type=0x10 start_type=2 error_control=1 "binary_path=\"$windows_path\"" \
+  display_name=$service account=LocalSystem 'description=Internet time synchronizing utility')
 registered=$(registration)
 [ "$(sort <<<"$registered")" = "$(sort <<<"$expected")" ] ||
   die "registration: $(paste -sd ';' <<<"$registered"); expected $(paste -sd ';' <<<"$expected")"
 echo "  $(field binary_path "$registered")"
 # The Event Log source, with the program as its message file.
-source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\OrvantaService'
-event_source() { $runner reg query "$source_key" </dev/null 2>>"$log" | tr -d '\r'; }
-event_source | grep -qF "EventMessageFile    REG_EXPAND_SZ    $windows_path" || die "event source: $(event_source)"
-event_source | grep -qE 'TypesSupported +REG_DWORD +0x7' || die "event source types: $(event_source)"
+reg_query "$source_key" | grep -qF "EventMessageFile    REG_EXPAND_SZ    $windows_path" ||
+  die "event source: $(reg_query "$source_key")"
+reg_query "$source_key" | grep -qE 'TypesSupported +REG_DWORD +0x7' || die "event source types: $(reg_query "$source_key")"
 
-
-echo "-- pause, interrogate, continue, interrogate, stop"
-send pause PAUSED
-send interrogate PAUSED
-expect_state PAUSED 1
-send continue RUNNING
-send interrogate RUNNING
-send stop STOP_PENDING
+echo "-- pause, interrogate, continue, interrogate, pause, stop while paused: the process ends"
+for step in "pause PAUSED" "interrogate PAUSED" "continue RUNNING" "interrogate RUNNING" "pause PAUSED" \
+  "stop STOP_PENDING"; do send $step; done
 expect_state STOPPED 30
 process_ended
 
 echo "-- installme while stopped, then while running: started, registration unchanged"
-run "$exe" installme
-[ "$status" = 0 ] || die "installme exited $status"
-expect_state RUNNING 30
-run "$exe" installme
-[ "$status" = 0 ] || die "installme exited $status"
-expect_state RUNNING 1
+for limit in 30 1; do
+  run "$exe" installme
+  [ "$status" = 0 ] || die "installme exited $status"
+  expect_state RUNNING $limit
+done
 [ "$(registration)" = "$registered" ] || die "registration changed: $(registration)"
 
-echo "-- stop while paused: stopped, and the process ends"
-send pause PAUSED
-send stop STOP_PENDING
-expect_state STOPPED 30
+echo "-- another process signals the named event: the service winds down"
+signal_event
+expect_state STOPPED 40
 process_ended
 
 echo "-- a debug that holds the event keeps the service from starting"
@@ -94,20 +71,13 @@ expect_state STOPPED 1
 signal_event
 ends_with_zero "$debug"
 
-echo "-- another process signals the named event: the service winds down"
-start_service
-expect_state RUNNING 30
-signal_event
-expect_state STOPPED 40
-process_ended
-
 echo "-- uninstallme removes the running service"
-start_service
+run sc start "$service"; [ "$status" = 0 ] || die "sc start exited $status"
 expect_state RUNNING 30
 run "$exe" uninstallme
 [ "$status" = 0 ] || die "uninstallme exited $status"
 wait_until 10 unregistered || die "$service is still registered"
-! $runner reg query "$source_key" </dev/null >/dev/null 2>&1 || die "the event source is still registered"
+! reg_query "$source_key" >/dev/null || die "the event source is still registered"
 process_ended
 
 echo "-- uninstallme again: nothing to delete, exit 1"

@@ -2,170 +2,80 @@
 // as the end-to-end scripts need (Wine's sc.exe starts and stops, but can
 // neither read the registration nor pause, continue or interrogate). One
 // line "key=value" per fact:
-//   service_control query NAME     state, exit codes, controls, registration;
+//   service_control query NAME     state, exit code, controls, registration;
 //                                  "error=1060" when no such service is registered
 //   service_control control NAME stop|pause|continue|interrogate
 //                                  sends the control, prints the returned state
 // Exit 0 when the request succeeded, 1 when it was refused, 2 for a wrong
-// command line or no manager.
+// command line or no manager. Handles go with the process.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace {
 
-// Owns one manager or service handle.
-class ScHandle {
- public:
-  explicit ScHandle(SC_HANDLE handle) : handle_(handle) {}
-  ~ScHandle() {
-    if (handle_ != nullptr) CloseServiceHandle(handle_);
-  }
-  ScHandle(const ScHandle&) = delete;
-  ScHandle& operator=(const ScHandle&) = delete;
-  explicit operator bool() const { return handle_ != nullptr; }
-  SC_HANDLE Get() const { return handle_; }
-
- private:
-  SC_HANDLE handle_;
-};
-
-struct StateName {
-  DWORD state;
-  const char* name;
-};
-const StateName kStates[] = {
-    {SERVICE_STOPPED, "STOPPED"},          {SERVICE_START_PENDING, "START_PENDING"},
-    {SERVICE_STOP_PENDING, "STOP_PENDING"}, {SERVICE_RUNNING, "RUNNING"},
-    {SERVICE_CONTINUE_PENDING, "CONTINUE_PENDING"}, {SERVICE_PAUSE_PENDING, "PAUSE_PENDING"},
-    {SERVICE_PAUSED, "PAUSED"},
-};
-
-const char* NameOfState(DWORD state) {
-  for (const StateName& s : kStates)
-    if (s.state == state) return s.name;
-  return "UNKNOWN";
-}
-
 int Refused(const char* what) {
-  std::printf("error=%lu\n", static_cast<unsigned long>(GetLastError()));
+  std::printf("error=%lu\n", GetLastError());
   std::fprintf(stderr, "service_control: %s failed\n", what);
   return 1;
 }
 
-// Opens the service with the given rights; prints why not and answers null.
-SC_HANDLE OpenNamed(const ScHandle& manager, const char* name, DWORD rights) {
-  SC_HANDLE service = OpenServiceA(manager.Get(), name, rights);
-  if (service == nullptr) Refused("OpenServiceA");
-  return service;
-}
-
-void PrintStatus(const SERVICE_STATUS& status) {
-  std::printf("state=%s\n", NameOfState(status.dwCurrentState));
-  std::printf("win32_exit_code=%lu\n", static_cast<unsigned long>(status.dwWin32ExitCode));
-  std::printf("service_specific_exit_code=%lu\n",
-              static_cast<unsigned long>(status.dwServiceSpecificExitCode));
-  std::printf("controls_accepted=%lu\n", static_cast<unsigned long>(status.dwControlsAccepted));
-}
-
-// Reads one configuration record into a buffer of the size the manager asks for.
-template <typename Query>
-bool ReadConfig(Query query, std::vector<BYTE>& buffer) {
-  DWORD needed = 0;
-  buffer.assign(1, 0);
-  if (query(buffer.data(), 0, &needed)) return true;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-  buffer.assign(needed, 0);
-  return query(buffer.data(), needed, &needed) != FALSE;
+int PrintStatus(const SERVICE_STATUS& status) {
+  static const char* const kStates[] = {"UNKNOWN", "STOPPED",          "START_PENDING", "STOP_PENDING",
+                                        "RUNNING", "CONTINUE_PENDING", "PAUSE_PENDING", "PAUSED"};
+  std::printf("state=%s\nwin32_exit_code=%lu\ncontrols_accepted=%lu\n",
+              kStates[status.dwCurrentState < 8 ? status.dwCurrentState : 0], status.dwWin32ExitCode,
+              status.dwControlsAccepted);
+  return 0;
 }
 
 const char* Text(const char* text) { return text != nullptr ? text : ""; }
 
-int Query(const ScHandle& manager, const char* name) {
-  ScHandle service(OpenNamed(manager, name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
-  if (!service) return 1;
+int Query(SC_HANDLE manager, const char* name) {
+  SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
   SERVICE_STATUS status;
-  if (!QueryServiceStatus(service.Get(), &status)) return Refused("QueryServiceStatus");
+  if (service == nullptr || !QueryServiceStatus(service, &status)) return Refused("query");
+  // 8 KiB: the most either record can take.
+  alignas(QUERY_SERVICE_CONFIGA) static BYTE config[8192], description[8192];
+  const auto* c = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(config);
+  const auto* d = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(description);
+  DWORD needed = 0;
+  if (!QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA*>(config), sizeof config, &needed) ||
+      !QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, description, sizeof description, &needed)) {
+    return Refused("QueryServiceConfig");
+  }
   PrintStatus(status);
-
-  std::vector<BYTE> config;
-  if (!ReadConfig(
-          [&](BYTE* data, DWORD size, DWORD* needed) {
-            return QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(data), size,
-                                       needed);
-          },
-          config)) {
-    return Refused("QueryServiceConfigA");
-  }
-  const auto* c = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(config.data());
-  std::printf("service_type=0x%lx\n", static_cast<unsigned long>(c->dwServiceType));
-  std::printf("start_type=%lu\n", static_cast<unsigned long>(c->dwStartType));
-  std::printf("error_control=%lu\n", static_cast<unsigned long>(c->dwErrorControl));
-  std::printf("binary_path=%s\n", Text(c->lpBinaryPathName));
-  std::printf("display_name=%s\n", Text(c->lpDisplayName));
-  std::printf("account=%s\n", Text(c->lpServiceStartName));
-
-  std::vector<BYTE> description;
-  if (!ReadConfig(
-          [&](BYTE* data, DWORD size, DWORD* needed) {
-            return QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, data, size, needed);
-          },
-          description)) {
-    return Refused("QueryServiceConfig2A");
-  }
-  std::printf("description=%s\n",
-              Text(reinterpret_cast<const SERVICE_DESCRIPTIONA*>(description.data())->lpDescription));
+  std::printf("service_type=0x%lx\nstart_type=%lu\nerror_control=%lu\nbinary_path=%s\ndisplay_name=%s\naccount=%s\n"
+              "description=%s\n", c->dwServiceType, c->dwStartType, c->dwErrorControl, Text(c->lpBinaryPathName),
+              Text(c->lpDisplayName), Text(c->lpServiceStartName), Text(d->lpDescription));
   return 0;
 }
 
-int Control(const ScHandle& manager, const char* name, const char* word) {
-  struct ControlWord {
-    const char* word;
-    DWORD control;
-    DWORD right;
-  };
-  const ControlWord words[] = {
+int Control(SC_HANDLE manager, const char* name, const char* word) {
+  const struct { const char* word; DWORD control, right; } controls[] = {
       {"stop", SERVICE_CONTROL_STOP, SERVICE_STOP},
       {"pause", SERVICE_CONTROL_PAUSE, SERVICE_PAUSE_CONTINUE},
       {"continue", SERVICE_CONTROL_CONTINUE, SERVICE_PAUSE_CONTINUE},
       {"interrogate", SERVICE_CONTROL_INTERROGATE, SERVICE_INTERROGATE},
   };
-  const ControlWord* chosen = nullptr;
-  for (const ControlWord& w : words)
-    if (std::strcmp(w.word, word) == 0) chosen = &w;
-  if (chosen == nullptr) {
-    std::fprintf(stderr, "service_control: unknown control %s\n", word);
-    return 2;
+  for (const auto& c : controls) {
+    if (std::strcmp(c.word, word) != 0) continue;
+    SC_HANDLE service = OpenServiceA(manager, name, c.right | SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    return service != nullptr && ControlService(service, c.control, &status) ? PrintStatus(status)
+                                                                              : Refused("ControlService");
   }
-  ScHandle service(OpenNamed(manager, name, chosen->right | SERVICE_QUERY_STATUS));
-  if (!service) return 1;
-  SERVICE_STATUS status;
-  std::memset(&status, 0, sizeof(status));
-  if (!ControlService(service.Get(), chosen->control, &status)) return Refused("ControlService");
-  PrintStatus(status);
-  return 0;
-}
-
-int Usage() {
-  std::fprintf(stderr,
-               "usage: service_control query NAME | control NAME stop|pause|continue|interrogate\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return Usage();
-  const char* command = argv[1];
-  const char* name = argv[2];
-  ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) {
-    Refused("OpenSCManagerA");
-    return 2;
-  }
-  if (std::strcmp(command, "query") == 0 && argc == 3) return Query(manager, name);
-  if (std::strcmp(command, "control") == 0 && argc == 4) return Control(manager, name, argv[3]);
-  return Usage();
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) return Refused("OpenSCManagerA") + 1;
+  if (argc == 3 && std::strcmp(argv[1], "query") == 0) return Query(manager, argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "control") == 0) return Control(manager, argv[2], argv[3]);
+  std::fprintf(stderr, "usage: service_control query NAME | control NAME stop|pause|continue|interrogate\n");
+  return 2;
 }

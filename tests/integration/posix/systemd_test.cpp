@@ -113,7 +113,6 @@ TEST(SystemdInstall, AnExistingUnitIsNeverOverwrittenFailuresAreFailuresAndRemov
   fail("nothing");
   EXPECT_TRUE(remove());
   EXPECT_EQ(units.Names(), Lines{});
-  EXPECT_EQ(pauses, Lines({"sleep 800", "sleep 800"}));
   const std::string calls = test::ReadBytes(bin.File("calls"));  // every verb, none marked
   EXPECT_EQ(calls.find('('), std::string::npos) << calls;
 
@@ -196,12 +195,9 @@ TEST(SystemdServiceSide, ReportsAndControlsFollowTheServiceState) {
                                             Echoed(kControlPause), Echoed(kControlContinue), Echoed(kControlStop)}) {
       EXPECT_EQ(systemd.Next(), message);
     }
-    const std::string status = "Synchronized 10:02:03 from time.example (+0.003 s)";
-    ASSERT_TRUE(Report(kPaused) && SendServiceStatusText(status));
+    ASSERT_TRUE(Report(kPaused));
     ::kill(::getpid(), SIGUSR2);
-    for (const std::string& message : Lines{"STATUS=Paused", "STATUS=" + status, Echoed(kControlContinue)}) {
-      EXPECT_EQ(systemd.Next(), message);
-    }
+    for (const std::string& message : Lines{"STATUS=Paused", Echoed(kControlContinue)}) EXPECT_EQ(systemd.Next(), message);
     const std::string stopping = "STOPPING=1\nSTATUS=Stopping\nEXTEND_TIMEOUT_USEC=2000000";
     ASSERT_TRUE(Report(kStopPending, 0, 2000));
     ::kill(::getpid(), SIGUSR1);  // too late: it stays pending

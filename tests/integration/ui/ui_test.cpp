@@ -120,6 +120,14 @@ TEST_F(OptionsDialogTest, SaveStoresThePreferredServerTheListAndThePeriodInOneWr
   EXPECT_EQ(shown_, Entries{Box(kNotSaved, MB_ICONERROR)}) << "the last was refused";
 }
 
+// The version from this executable's version resource (the project's, in
+// CMakeLists.txt), the date from the build.
+TEST(AboutBox, ShowsTheVersionOfTheExecutableAndTheBuildDate) {
+  AboutDialog about;
+  ASSERT_TRUE(about.Create(nullptr));
+  EXPECT_EQ(Text(about.Window(), IDC_VERSION) + " " + Text(about.Window(), IDC_BUILD_DATE), "1.0.0.8 Mar., 15 2009");
+}
+
 constexpr COLORREF kBlue = RGB(0, 0, 250);
 constexpr int kWidth = 200, kHeight = 40;  // much higher than one line of text
 
