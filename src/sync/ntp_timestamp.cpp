@@ -77,13 +77,6 @@ SystemTime NtpTimestamp::ToSystemTime() const {
   return utc;
 }
 
-double NtpTimestamp::SecondsSince(const NtpTimestamp& other) const {
-  const bool later = Value() >= other.Value();
-  const NtpTimestamp d = FromValue(later ? Value() - other.Value() : other.Value() - Value());
-  const double magnitude = d.seconds + d.fraction * kSecondsPerFraction;
-  return later ? magnitude : -magnitude;
-}
-
 double NtpTimestamp::SignedSecondsSince(const NtpTimestamp& other) const {
   const uint64_t forward = Value() - other.Value();  // modulo 2^64
   const bool later = forward < (uint64_t{1} << 63);

@@ -6,7 +6,7 @@
 // Two scales of the fraction stand side by side:
 //  - milliseconds to fraction (FromSystemTime, Now) uses MillisecondFractions,
 //    2^32 per second;
-//  - fraction to seconds or milliseconds and back (SecondsSince, PlusSeconds,
+//  - fraction to seconds or milliseconds and back (SignedSecondsSince, PlusSeconds,
 //    ToSystemTime) uses 2^32 - 1 per second, so that a fraction difference of
 //    0xFFFFFFFF counts as exactly one second.
 #pragma once
@@ -74,14 +74,10 @@ struct NtpTimestamp {
   // into the next second (and past 0xFFFFFFFF seconds to 1900-01-01).
   SystemTime ToSystemTime() const;
 
-  // This minus other in seconds; negative when this is the earlier. The two
-  // orders of a pair give exactly opposite values.
-  double SecondsSince(const NtpTimestamp& other) const;
-
-  // The same as the signed distance from other, taken modulo 2^64: the way a
-  // pair of timestamps is read when they may lie on either side of an era's
-  // end (2036), as every exchange's are. Equal to SecondsSince for any two
-  // timestamps less than 68 years apart in V.
+  // This minus other in seconds, taken modulo 2^64 as the shorter way
+  // round: the way a pair of timestamps is read when they may lie on either
+  // side of an era's end (2036), as every exchange's are. Negative when this
+  // is the earlier; the two orders of a pair give exactly opposite values.
   double SignedSecondsSince(const NtpTimestamp& other) const;
 
   // This moved by s seconds (either sign); the part of s below one fraction
