@@ -99,8 +99,9 @@ TEST_F(OptionsDialogTest, TheListEditsAndTheButtonsTellTheOutcomeWithTheNewResul
 
 TEST_F(OptionsDialogTest, SaveStoresThePreferredServerTheListAndThePeriodInOneWriteThenCloses) {
   const struct { const char *preferred, *period; Entries list, stored; const char* storedPeriod; } cases[] = {
-      // The first entry is the preferred server but for the letter case: stored once, as typed.
-      {"A", "0120", {"a", "b", "c"}, {"A", "b", "c"}, "0120"},
+      // The first entry is the preferred server but for the letter case: stored once, as typed;
+      // an NTS entry as typed too.
+      {"A", "0120", {"a", "nts://b:4461", "c"}, {"A", "nts://b:4461", "c"}, "0120"},
       // A name that cannot be stored: nothing is written, the window says so and stays.
       {"", "45", {"a", "bad\nname"}, {"a", "b", "c"}, "30"},
   };
