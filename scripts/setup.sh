@@ -5,10 +5,13 @@ set -euo pipefail
 [ "$(id -u)" = 0 ] || { echo "setup: must run as root: it checks and installs Debian packages (dpkg, apt-get)" >&2; exit 1; }
 
 packages=(
-  # native build and tests
-  cmake ninja-build g++ googletest python3
+  # native build and tests; OpenSSL 3, and its command-line tool for the tests' certificates
+  cmake ninja-build g++ googletest python3 libssl-dev openssl
   # Windows cross builds (x64 and x86), static, posix threads
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # the Windows builds' static OpenSSL, from Debian's source package: unpacking,
+  # the developers' keys its signature is checked with, the build
+  dpkg-dev debian-keyring make perl patch
   # Windows tests: 64-bit and 32-bit Wine, a virtual X display for windows
   wine wine64 wine32:i386 xvfb xauth
   # Wine's own fonts (dialog font, caption buttons); screenshots of the windows
@@ -60,5 +63,9 @@ if ! [ -x "$rootfs/usr/bin/dpkg" ] || ! ls "$rootfs"/usr/lib/*/libssl.so.3 >/dev
   debootstrap --variant=minbase --include=libssl3 "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$rootfs.new" >/dev/null
   mv "$rootfs.new" "$rootfs"
 fi
+
+# The static OpenSSL of the Windows builds, made once per source version and
+# toolchain and kept in /var/cache/orvanta/openssl.
+bash "$(dirname "$0")/build-openssl-mingw.sh"
 
 echo "setup: all packages present"
