@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release into dist/: the Windows installers (x64 and x86), the
-# stripped Windows programs, the Debian package and SHA256SUMS.
+# stripped Windows programs with the licence of the OpenSSL linked into them,
+# the Debian package and SHA256SUMS.
 #
 #   scripts/release.sh
 #
@@ -27,6 +28,7 @@ rm -rf dist
 mkdir -p dist
 for arch in x64 x86; do
   cp "build/windows-$arch/src/orvanta.exe" "dist/orvanta-$version-$arch.exe"
+  cp "build/windows-$arch/src/OpenSSL-LICENSE.txt" dist/
   bash scripts/make-msi.sh "build/windows-$arch" "$arch" "$msi_version" "dist/orvanta-$version-$arch.msi"
 done
 bash scripts/make-deb.sh build/linux/src/orvanta "$version" "dist/orvanta_${version}_amd64.deb"
