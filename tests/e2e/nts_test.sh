@@ -76,10 +76,18 @@ query
 [ "$status" = 1 ] || die "query exited $status with no server answering"
 grep -q 'error=536871202 NTS: certificate not trusted' <<<"$lines" || die "wrong trust anchor"
 
-echo "-- a failing NTS server sets nothing, and the next server is used"
-settings '[SERVERS]' 'server_1=nts://127.0.0.1' 'server_2=127.0.0.1' '[OPTIONS]' 'nts_certificates=server.pem'
+echo "-- failing NTS servers set nothing and write nothing; the next server is used"
+settings '[SERVERS]' 'server_1=nts://127.0.0.1:4461' 'server_2=nts://127.0.0.1' '[OPTIONS]' 'nts_certificates=stranger.pem'
+run "$exe" once
+[ "$status" = 1 ] || die "once exited $status with no server usable"
+[ -z "$(value last)$(value adjusted)" ] || die "a failing NTS server was recorded"
+grep -q 'Server nts://127.0.0.1 (127.0.0.1) failed: NTS: certificate not trusted' "$log" || die "wrong trust anchor not in the log"
+settings '[SERVERS]' 'server_1=nts://127.0.0.1:4461' 'server_2=nts://127.0.0.1' 'server_3=127.0.0.1' \
+  '[OPTIONS]' 'nts_certificates=server.pem'
 run "$exe" once
 [ "$status" = 0 ] || die "once exited $status"
-grep -q 'Server nts://127.0.0.1 (127.0.0.3) failed: NTS: reply not authenticated' "$log" || die "the failure is not in the log"
+grep -q 'Server nts://127.0.0.1:4461 (127.0.0.1) failed: connection refused' "$log" || die "closed port not in the log"
+grep -q 'Server nts://127.0.0.1 (127.0.0.3) failed: NTS: reply not authenticated' "$log" || die "flipped bit not in the log"
 grep -q 'Synchronized from 127.0.0.1 (127.0.0.1)' "$log" || die "the next server was not used"
+recorded || die "the plain server's synchronization was not recorded"
 echo "PASS"
