@@ -84,7 +84,7 @@ uint32_t ParseNtsKeAnswer(const uint8_t* data, std::size_t length, NtsKeAnswer& 
         aeadAgreed = size == 2 && Lists(body, size, kNtsAeadAesSivCmac256);
         break;
       case kNewCookie:
-        if (size == 0) return error::kNtsKeMalformed;
+        if (size == 0 || size > kNtsMaxCookieSize) return error::kNtsKeMalformed;
         if (answer.cookies.size() < kNtsMaxCookies) answer.cookies.emplace_back(body, body + size);
         break;
       case kNtpServer:

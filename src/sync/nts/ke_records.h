@@ -17,6 +17,9 @@ constexpr uint16_t kNtsProtocolNtpV4 = 0;
 constexpr uint16_t kNtsAeadAesSivCmac256 = 15;
 // Cookies kept per server, and the most a key exchange answer is taken with.
 constexpr std::size_t kNtsMaxCookies = 8;
+// A cookie is the server's own opaque blob, some 100 bytes in practice; a
+// larger one than this would make requests too large to send whole.
+constexpr std::size_t kNtsMaxCookieSize = 1024;
 constexpr std::size_t kNtsMaxKeAnswer = 65536;
 
 // The request: NTPv4 as next protocol, AES-SIV-CMAC-256, end of message.
@@ -32,8 +35,9 @@ struct NtsKeAnswer {
 // Reads an answer of length bytes. 0 when it is complete and usable;
 // kNtsKeIncomplete when it stops before its end-of-message record (more may
 // come); otherwise the code of sync/sntp_errors.h that says why it cannot be
-// used: a malformed or unknown critical record, an error record, no
-// protocol or algorithm in common, no cookie.
+// used: a malformed or unknown critical record (a cookie above
+// kNtsMaxCookieSize counts as malformed), an error record, no protocol or
+// algorithm in common, no cookie.
 uint32_t ParseNtsKeAnswer(const uint8_t* data, std::size_t length, NtsKeAnswer& answer);
 
 // Returned by ParseNtsKeAnswer while the end of the message has not arrived.

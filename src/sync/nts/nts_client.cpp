@@ -16,8 +16,8 @@ namespace {
 
 constexpr char kScheme[] = "nts://";
 constexpr std::size_t kSchemeSize = sizeof kScheme - 1;
-// Room for a reply that brings back a full set of cookies.
-constexpr std::size_t kNtsReplyCapacity = 4096;
+// Room for a reply that brings back a full set of the largest cookies.
+constexpr std::size_t kNtsReplyCapacity = 16384;
 
 bool Fail(uint32_t code) {
   SetLastError(code);

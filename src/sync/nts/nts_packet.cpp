@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sync/nts/aes_siv.h"
+#include "sync/nts/ke_records.h"
 #include "sync/sntp_errors.h"
 
 namespace orvanta {
@@ -126,7 +127,9 @@ uint32_t OpenNtsReply(const uint8_t* packet, std::size_t length, const uint8_t* 
   // The encrypted fields: new cookies, and whatever else is skipped.
   std::vector<std::vector<uint8_t>> fresh;
   const bool inner = ForEachField(plain.data(), 0, plain.size(), [&](const Field& field) {
-    if (field.type == kCookie && field.length > 0) fresh.emplace_back(field.body, field.body + field.length);
+    if (field.type == kCookie && field.length > 0 && field.length <= kNtsMaxCookieSize) {
+      fresh.emplace_back(field.body, field.body + field.length);  // an oversized one is not kept
+    }
     return true;
   });
   if (!inner) return error::kNtsUnauthenticated;

@@ -24,7 +24,8 @@ Bytes Hex(const std::string& hex) {
 }
 
 Bytes Record(uint16_t type, const Bytes& body) {
-  Bytes out = {static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type), 0, static_cast<uint8_t>(body.size())};
+  Bytes out = {static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type), static_cast<uint8_t>(body.size() >> 8),
+               static_cast<uint8_t>(body.size())};
   out.insert(out.end(), body.begin(), body.end());
   return out;
 }
@@ -58,6 +59,7 @@ TEST(NtsKeyExchangeTest, TheRequestAndEachKindOfAnswer) {
       {"port of one byte", Join({kProtocol, kAead, kCookie, Record(0x0007, {1}), kEnd}), error::kNtsKeMalformed},
       {"port 0", Join({kProtocol, kAead, kCookie, Record(0x0007, {0, 0}), kEnd}), error::kNtsKeMalformed},
       {"empty server", Join({kProtocol, kAead, kCookie, Record(0x0006, {}), kEnd}), error::kNtsKeMalformed},
+      {"oversized cookie", Join({kProtocol, kAead, Record(0x0005, Bytes(1025, 1)), kEnd}), error::kNtsKeMalformed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
