@@ -19,15 +19,7 @@ root=$PWD
 samples=${1:-50}
 
 if [ "${ORVANTA_IN_NETNS:-}" != 1 ]; then
-  bash scripts/setup.sh >/dev/null
-  for p in strace python3-matplotlib; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-  done
-  for preset in linux windows-x64 windows-x86; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target orvanta >/dev/null
-  done
+  bash scripts/build-program.sh linux windows-x64 windows-x86
   export ORVANTA_IN_NETNS=1
   exec unshare --net -- bash "$0" "$@"
 fi

@@ -8,12 +8,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 if [ "${ORVANTA_IN_NETNS:-}" != 1 ]; then
-  bash scripts/setup.sh
-  echo "== building (native and Windows x64)"
-  for preset in linux windows-x64; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target orvanta >/dev/null
-  done
+  echo "== setting up and building (native and Windows x64)"
+  bash scripts/build-program.sh linux windows-x64
   export ORVANTA_IN_NETNS=1
   exec unshare --net -- bash "$0" "$@"
 fi

@@ -14,11 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh >/dev/null
-for preset in linux windows-x64 windows-x86; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target orvanta >/dev/null
-done
+bash scripts/build-program.sh linux windows-x64 windows-x86
 
 version=$(sed -nE 's/^CMAKE_PROJECT_VERSION:STATIC=(.*)$/\1/p' build/linux/CMakeCache.txt)
 IFS=. read -r major minor patch tweak <<<"$version"
