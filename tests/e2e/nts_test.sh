@@ -32,7 +32,7 @@ chronyd -x -u root -f "$work/chrony/chrony.conf" >"$work/chrony/chronyd.log" 2>&
 python3 -c '
 import os, socket, sys
 relay = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); relay.bind(("127.0.0.3", 123))
-server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); server.connect(("127.0.0.1", 123)); server.settimeout(2)
+server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); server.connect(("127.0.0.1", 123)); server.settimeout(5)
 while True:
     request, client = relay.recvfrom(4096)
     with open(sys.argv[1] + "/sizes", "a") as sizes: print(len(request), file=sizes)
