@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job, safely on any machine: set up, build, start chronyd in a
-# private network namespace as the stand-in for the Internet time servers,
-# synchronize once against it (natively, then orvanta.exe under Wine), and
-# show what was recorded in the settings file.
+# private network namespace as the stand-in for the Internet time servers
+# (plain SNTP and NTS), synchronize once against it with authenticated time
+# (natively, then orvanta.exe under Wine), show what was recorded in the
+# settings file, and what "query" reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,8 +18,10 @@ fi
 . tests/e2e/lib.sh
 prefix=$root/build/windows-x64/wineprefix
 on_exit() { scripts/wine-session.sh stop "$prefix" >/dev/null 2>&1; }
-begin
-echo "== chronyd serves this machine's time on 127.0.0.1:123 (private network namespace)"
+prepare
+start_nts_chronyd
+echo "== chronyd serves this machine's time on 127.0.0.1:123 (private network namespace),"
+echo "   and NTS with a certificate made here (key exchange on 127.0.0.1:4460)"
 
 describe() {  # describe INI: what the last synchronization recorded, in words
   python3 - "$1" <<'PY'
@@ -41,11 +44,14 @@ PY
 sync_once() {  # sync_once LABEL PROGRAM [RUNNER]
   local label=$1 runner=${3:-} status=0
   place "$2" "$work/$label"
-  settings '[SERVERS]' server_1=127.0.0.1
-  echo "== $label: orvanta once (waits its 4 s start-up delay, then asks 127.0.0.1)"
+  cp "$work/server.pem" "$work/$label/"
+  settings '[OPTIONS]' 'nts_certificates=server.pem' '[SERVERS]' 'server_1=nts://127.0.0.1' 'server_2=127.0.0.1'
+  echo "== $label: orvanta once (waits its 4 s start-up delay, then asks nts://127.0.0.1)"
   $runner "$exe" once || status=$?
   echo "   exit status $status"
   describe "$ini"
+  echo "   orvanta query (the settings file's servers; \"nts\": authenticated):"
+  $runner "$exe" query </dev/null 2>/dev/null | tr -d '\r' | sed 's/^/   /' || true
 }
 
 sync_once linux "$root/build/linux/src/orvanta"

@@ -36,14 +36,31 @@ require_private_netns() {
   ip link set lo up
 }
 
+# start_chronyd [LINE...]: chronyd with these extra lines of configuration.
 start_chronyd() {
-  mkdir -p "$work/chrony"
+  mkdir -m 700 -p "$work/chrony"  # chronyd opens its command socket only in a private folder
   printf '%s\n' 'local stratum 10' 'allow 127.0.0.1' 'bindaddress 127.0.0.1' 'port 123' 'cmdport 0' \
-    "pidfile $work/chrony/chronyd.pid" "driftfile $work/chrony/drift" >"$work/chrony/chrony.conf"
+    "bindcmdaddress $work/chrony/chronyd.sock" "pidfile $work/chrony/chronyd.pid" "driftfile $work/chrony/drift" \
+    "$@" >"$work/chrony/chrony.conf"
   # -x: never adjust the system clock; chronyd only serves it.
   chronyd -x -u root -f "$work/chrony/chrony.conf" >"$work/chrony/chronyd.log" 2>&1 ||
     die "chronyd did not start: $(cat "$work/chrony/chronyd.log")"
   wait_until 10 ntpdig -t 1 127.0.0.1 >/dev/null 2>&1 || die "chronyd does not answer on 127.0.0.1:123"
+}
+
+# certificate NAME: a self-signed P-256 certificate for 127.0.0.1,
+# $work/NAME.pem, and its key $work/NAME.key.
+certificate() {
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$work/$1.key" -out "$work/$1.pem" 2>/dev/null
+}
+
+# start_nts_chronyd [LINE...]: chronyd serving NTS as well, its key exchange
+# on 127.0.0.1:4460 with the certificate $work/server.pem.
+start_nts_chronyd() {
+  certificate server
+  start_chronyd "ntsservercert $work/server.pem" "ntsserverkey $work/server.key" "ntsdumpdir $work/chrony" "$@"
+  wait_until 10 bash -c 'exec 3<>/dev/tcp/127.0.0.1/4460' 2>/dev/null || die "no key exchange on 127.0.0.1:4460"
 }
 
 stop_chronyd() {
@@ -53,14 +70,15 @@ stop_chronyd() {
   wait_until 5 ended "$pid" || kill -9 "$pid" 2>/dev/null
 }
 
-# begin: the netns check, a folder $work removed at exit, chronyd. At exit the
-# background programs in $pids are ended, then the script's own on_exit runs.
-begin() {
+# prepare: the netns check, a folder $work removed at exit; begin starts
+# chronyd too. At exit the background programs in $pids are ended, then the
+# script's own on_exit runs.
+prepare() {
   require_private_netns
   work=$(mktemp -d) log=$work/program.log pids=()
   trap 'finish $?' EXIT
-  start_chronyd
 }
+begin() { prepare; start_chronyd; }
 finish() {
   set +eu
   for pid in "${pids[@]}"; do kill "$pid" && wait "$pid"; done 2>/dev/null

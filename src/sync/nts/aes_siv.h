@@ -21,7 +21,8 @@ struct SivInput {
   std::size_t length;
 };
 
-// Whether this build's cryptography offers AES-CMAC and AES-CTR.
+// Whether this build's cryptography offers AES-CMAC and AES-CTR and they
+// give AES-SIV's known answer.
 bool SivAvailable();
 
 // Seals plaintext under key (kSivKeySize bytes); false only when the
