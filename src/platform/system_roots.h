@@ -12,4 +12,12 @@ namespace orvanta {
 // trust there (Linux: /etc/ssl/certs).
 bool SystemRootCertificates(std::vector<std::string>& der);
 
+// Whether the system's own certificate engine accepts chain (the server's
+// certificate first, then the intermediates it sent, each in DER) for a TLS
+// server named host. Windows keeps few roots on disk and fetches the others
+// when its engine first meets them; this asks that engine (and lets it fetch)
+// when the roots at hand did not verify a server. False where there is no
+// such engine.
+bool SystemTrustsServer(const std::vector<std::string>& chain, const std::string& host);
+
 }  // namespace orvanta

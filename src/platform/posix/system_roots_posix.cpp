@@ -7,4 +7,6 @@ bool SystemRootCertificates(std::vector<std::string>& der) {
   return false;
 }
 
+bool SystemTrustsServer(const std::vector<std::string>&, const std::string&) { return false; }
+
 }  // namespace orvanta
