@@ -4,17 +4,31 @@
 # sends clients to a relay on 127.0.0.3:123 that passes the time packets on,
 # or flips one bit of each reply. An NTS entry synchronizes only through
 # NTS; a wrong trust anchor, a closed key exchange port and a flipped bit
-# each fail that server alone, in words, and the next server is used.
-#   nts_test.sh PROGRAM [RUNNER]   (RUNNER: the Wine wrapper for orvanta.exe)
+# each fail that server alone, in words, and the next server is used. On
+# Windows, a chain that only the system's certificate engine can complete
+# (its intermediate in the system's CA store) is trusted.
+#   nts_test.sh PROGRAM [RUNNER CERT_STORE]   (for orvanta.exe: the Wine wrapper, tools/cert_store)
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-program=$1; runner=${2:-}
+program=$1; runner=${2:-}; cert_store=${3:-}
 prepare
 place "$program" "$work/bin"
 # The records of "once" go to the log: Wine traces the Event Log's, natively
 # they go to stderr as for the journal.
 if [ -n "$runner" ]; then export WINEDEBUG=+eventlog; else export JOURNAL_STREAM=1:1; fi
-start_nts_chronyd 'ntsntpserver 127.0.0.3'
+# A second name of the server, "localhost", with a certificate from an
+# intermediate of a root of our own; chronyd sends the certificate alone.
+sign() {  # sign NAME ISSUER EXTENSIONS: $work/NAME.pem issued by ISSUER (.pem, .key)
+  openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "/CN=$1" -keyout "$work/$1.key" 2>/dev/null |
+    openssl x509 -req -CA "$work/$2.pem" -CAkey "$work/$2.key" -CAcreateserial -days 2 -out "$work/$1.pem" \
+      -extfile <(printf '%s\n' "$3") 2>/dev/null
+  openssl x509 -in "$work/$1.pem" -outform der -out "$work/$1.der"
+}
+certificate root
+sign intermediate root 'basicConstraints=critical,CA:TRUE'
+sign localhost intermediate 'subjectAltName=DNS:localhost'
+openssl x509 -in "$work/root.pem" -outform der -out "$work/root.der"
+start_nts_chronyd 'ntsntpserver 127.0.0.3' "ntsservercert $work/localhost.pem" "ntsserverkey $work/localhost.key"
 certificate stranger
 cp "$work/server.pem" "$work/stranger.pem" "$work/bin/"
 python3 -c '
@@ -51,6 +65,22 @@ exchanges=$(served 'NTS-KE connections accepted')
 query nts://127.0.0.1 nts://127.0.0.1
 [[ $lines =~ ^(nts://127\.0\.0\.1\ 127\.0\.0\.3\ offset=[^$'\n']*\ leap=0\ nts($'\n'|$)){2}$ ]] || die "not two authenticated answers"
 [ "$(served 'NTS-KE connections accepted')" = $((exchanges + 1)) ] || die "a key exchange for each question"
+
+if [ -n "$cert_store" ]; then
+  echo "-- Windows: the system's engine completes a chain the roots at hand cannot"
+  thumbprint() { openssl x509 -in "$work/$1.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }
+  on_exit() {
+    for store in ROOT:root CA:intermediate; do
+      $runner reg delete "HKCU\\Software\\Microsoft\\SystemCertificates\\${store%:*}\\Certificates\\$(thumbprint "${store#*:}")" /f
+    done </dev/null >/dev/null 2>&1
+  }
+  settings '[SERVERS]' 'server_1=nts://localhost' '[OPTIONS]' 'nts_certificates=server.pem'
+  run "$cert_store" ROOT "Z:$work/root.der"
+  run "$cert_store" CA "Z:$work/intermediate.der"
+  [ "$status" = 0 ] || die "cert_store exited $status"
+  query
+  [[ $lines =~ ^nts://localhost\ 127\.0\.0\.3\ offset=.*\ nts$ ]] || die "a chain the system completes is not trusted"
+fi
 
 echo "-- each failure fails that server alone, in words, and is never asked without NTS"
 touch "$work/flip"

@@ -65,6 +65,10 @@ bool SystemTrustsServer(const std::vector<std::string>& chain, const std::string
   const CERT_CHAIN_CONTEXT* built = nullptr;
   if (!CertGetCertificateChain(nullptr, leaf.get(), nullptr, sent.get(), &para, 0, nullptr, &built)) return false;
   const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree> owned(built);
+  // Any flaw of the chain itself (no way to a trusted root, a certificate
+  // out of its time, a wrong usage) refuses it before the policy is asked:
+  // not every implementation's SSL policy looks at all of them.
+  if (built->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR) return false;
 
   std::wstring name = Wide(host);
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA server{};
