@@ -7,18 +7,6 @@
 
 namespace orvanta {
 
-bool SystemRootCertificates(std::vector<std::string>& der) {
-  der.clear();
-  const HCERTSTORE store = CertOpenSystemStoreW(0, L"ROOT");
-  if (store == nullptr) return true;  // a store that cannot be opened trusts nothing
-  for (PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store, nullptr); certificate != nullptr;
-       certificate = CertEnumCertificatesInStore(store, certificate)) {
-    der.emplace_back(reinterpret_cast<const char*>(certificate->pbCertEncoded), certificate->cbCertEncoded);
-  }
-  CertCloseStore(store, 0);
-  return true;
-}
-
 namespace {
 
 struct StoreClose {
@@ -41,6 +29,18 @@ std::wstring Wide(const std::string& text) {
 }
 
 }  // namespace
+
+bool SystemRootCertificates(std::vector<std::string>& der) {
+  der.clear();
+  const std::unique_ptr<void, StoreClose> store(CertOpenSystemStoreW(0, L"ROOT"));
+  if (!store) return true;  // a store that cannot be opened trusts nothing
+  // Each step frees the certificate before; the last returns none.
+  for (PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store.get(), nullptr); certificate != nullptr;
+       certificate = CertEnumCertificatesInStore(store.get(), certificate)) {
+    der.emplace_back(reinterpret_cast<const char*>(certificate->pbCertEncoded), certificate->cbCertEncoded);
+  }
+  return true;
+}
 
 bool SystemTrustsServer(const std::vector<std::string>& chain, const std::string& host) {
   if (chain.empty()) return false;

@@ -1,5 +1,6 @@
 #include "sync/nts/ke_records.h"
 
+#include "sync/nts/wire_integers.h"
 #include "sync/sntp_errors.h"
 
 namespace orvanta {
@@ -20,13 +21,6 @@ constexpr uint16_t kNtpPort = 7;
 
 // A server name longer than this is not a name.
 constexpr std::size_t kMaxServerName = 255;
-
-uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-void Append16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value));
-}
 
 void AppendRecord(std::vector<uint8_t>& out, uint16_t type, std::initializer_list<uint16_t> body) {
   Append16(out, type | kCritical);

@@ -4,6 +4,7 @@
 
 #include "sync/nts/aes_siv.h"
 #include "sync/nts/ke_records.h"
+#include "sync/nts/wire_integers.h"
 #include "sync/sntp_errors.h"
 
 namespace orvanta {
@@ -22,13 +23,6 @@ constexpr uint16_t kAuthenticator = 0x0404;
 // A NAK: stratum 0 and the kiss code "NTSN" in the reference identifier.
 constexpr std::size_t kStratumOffset = 1;
 constexpr std::size_t kReferenceIdOffset = 12;
-
-uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-void Append16(std::vector<uint8_t>& out, std::size_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value));
-}
 
 std::size_t Padded(std::size_t length) { return (length + 3) & ~std::size_t{3}; }
 
